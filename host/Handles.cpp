@@ -1,0 +1,69 @@
+#include "host/Handles.h"
+
+#include "host/SystemMemory.h"
+
+int16 lastMemError = 0;
+
+namespace {
+// The oldest suite version whose layout we know, and the procedures up to
+// setSizeProc that a usable suite must fill.
+constexpr int16 kRequiredHandleProcsVersion = 1;
+constexpr uint16 kRequiredHandleProcsCount = 7;
+} // namespace
+
+bool HandleProcsUsable(const HandleProcs* procs) {
+  if (procs == nullptr) return false;
+  // A newer version is treated like a missing suite: its layout is not ours to assume.
+  if (procs->handleProcsVersion != kRequiredHandleProcsVersion) return false;
+  if (static_cast<uint16>(procs->numHandleProcs) < kRequiredHandleProcsCount) return false;
+  return procs->newProc != nullptr && procs->disposeProc != nullptr &&
+         procs->getSizeProc != nullptr && procs->setSizeProc != nullptr;
+}
+
+Handle NewPluginHandle(const HandleProcs* procs, int32 size) {
+  if (HandleProcsUsable(procs)) return procs->newProc(size);
+
+  lastMemError = noErr;
+  auto* master =
+      static_cast<FallbackMasterBlock*>(AllocateLockedSystemMemory(sizeof(FallbackMasterBlock)));
+  if (master == nullptr) {
+    lastMemError = memFullErr;
+    return nullptr;
+  }
+  void* data = AllocateLockedSystemMemory(size < 0 ? 0u : static_cast<uint32>(size));
+  if (data == nullptr) {
+    // Release the master block, so that a failed allocation leaks nothing.
+    FreeLockedSystemMemory(master);
+    lastMemError = memFullErr;
+    return nullptr;
+  }
+  master->data = data;
+  master->mark = kFallbackHandleMark;
+  return reinterpret_cast<Handle>(master);
+}
+
+void DisposePluginHandle(const HandleProcs* procs, Handle handle) {
+  if (HandleProcsUsable(procs)) {
+    procs->disposeProc(handle);
+    return;
+  }
+  lastMemError = noErr;
+  if (handle == nullptr) {
+    lastMemError = nilHandleErr;
+    return;
+  }
+  auto* master = reinterpret_cast<FallbackMasterBlock*>(handle);
+  if (master->data != nullptr) FreeLockedSystemMemory(master->data);
+  FreeLockedSystemMemory(master);
+}
+
+Ptr LockPluginHandle(const HandleProcs* procs, Handle handle, bool moveHigh) {
+  if (HandleProcsUsable(procs)) return procs->lockProc(handle, moveHigh ? 1 : 0);
+  if (handle == nullptr) return nullptr;
+  return static_cast<Ptr>(reinterpret_cast<FallbackMasterBlock*>(handle)->data);
+}
+
+void UnlockPluginHandle(const HandleProcs* procs, Handle handle) {
+  if (HandleProcsUsable(procs)) procs->unlockProc(handle);
+  // Fallback blocks stay locked until they are disposed of.
+}

@@ -1,0 +1,25 @@
+// Handle services: the host's handle suite when it is usable, otherwise handles
+// built on the operating system's movable global memory.
+#pragma once
+
+#include "sdk/FilterRecord.h"
+
+// Set by the fallback's allocate and dispose: 0, -108 or -109.
+extern int16 lastMemError;
+
+// The mark in the second word of a fallback handle's master block.
+constexpr uint32 kFallbackHandleMark = FourCC("FOTO");
+
+// The master block of a fallback handle: the data address, then the mark. On the
+// 32-bit build these are the two 32-bit words; on 64 bits the address is
+// pointer-sized, so that a handle stays a pointer to a pointer-sized word.
+struct FallbackMasterBlock {
+  void* data;
+  uint32 mark;
+};
+
+bool HandleProcsUsable(const HandleProcs* procs);
+Handle NewPluginHandle(const HandleProcs* procs, int32 size);
+void DisposePluginHandle(const HandleProcs* procs, Handle handle);
+Ptr LockPluginHandle(const HandleProcs* procs, Handle handle, bool moveHigh);
+void UnlockPluginHandle(const HandleProcs* procs, Handle handle);

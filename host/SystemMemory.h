@@ -1,0 +1,10 @@
+// The operating system's movable, zero-initialised memory, locked for the life of
+// the block. Windows uses global memory; the native build uses the C heap.
+#pragma once
+
+#include <cstdint>
+
+// Returns the locked address of a new zero-filled block, or null.
+void* AllocateLockedSystemMemory(std::uint32_t size);
+// Unlocks and frees a block returned by AllocateLockedSystemMemory.
+void FreeLockedSystemMemory(void* address);

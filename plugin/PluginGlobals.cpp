@@ -1,0 +1,42 @@
+#include "plugin/PluginGlobals.h"
+
+#include "host/Handles.h"
+#include "plugin/TintParameters.h"
+
+namespace {
+
+PluginGlobals* Begin(PluginGlobals* globals, int16* result, FilterRecord* filterRecord) {
+  globals->result = result;
+  *result = noErr;
+  globals->filterRecord = filterRecord;
+  return globals;
+}
+
+} // namespace
+
+PluginGlobals* ObtainGlobals(int16* result, FilterRecord* filterRecord, HandleProcs* procs,
+                             int32 size, intptr_t* data, GlobalsSetUpProc setUp) {
+  if (*data != 0) {
+    Handle existing = reinterpret_cast<Handle>(*data);
+    auto* globals = reinterpret_cast<PluginGlobals*>(LockPluginHandle(procs, existing, true));
+    if (globals == nullptr) return nullptr; // the handle stays in the slot for the next call
+    return Begin(globals, result, filterRecord);
+  }
+
+  Handle created = NewPluginHandle(procs, size);
+  if (created == nullptr) return nullptr;
+  auto* globals = reinterpret_cast<PluginGlobals*>(LockPluginHandle(procs, created, true));
+  if (globals == nullptr) {
+    DisposePluginHandle(procs, created);
+    return nullptr;
+  }
+  Begin(globals, result, filterRecord);
+  setUp(globals);
+  // Stored only after set-up, so a slot never holds a half-made block.
+  *data = reinterpret_cast<intptr_t>(created);
+  return globals;
+}
+
+void SetUpGlobals(PluginGlobals* globals) {
+  CreateDefaultParameters(globals);
+}

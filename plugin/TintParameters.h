@@ -1,0 +1,52 @@
+// The filter's persistent parameter record, kept by the host in
+// FilterRecord.parameters between calls and between runs.
+#pragma once
+
+#include "plugin/PluginGlobals.h"
+
+struct TintParameters {
+  int16 offsetH; // horizontal pan of the preview, image pixels
+  int16 offsetV; // vertical pan of the preview, image pixels
+  int16 toneRed; // tone colour, 0..255 each
+  int16 toneGreen;
+  int16 toneBlue;
+  Rect imageRect;       // the host's filterRect, saved while the preview narrows it
+  Boolean showDialog;   // the next Start shows the dialog
+  int16 stripRows;      // image rows per strip asked of the host
+  OSType mode;          // a code of the enumeration 'mooD', recorded as 'disP'
+  Boolean modeFlag;     // saved and restored with mode; recorded as 'entI'
+  Boolean usePreview;   // Start drives the whole image itself, the dialog previews
+  Boolean hostExcluded; // the running host is one where the preview path is off
+  int16 zoom;           // preview reduction factor
+  Boolean applyRed;
+  Boolean applyGreen;
+  Boolean applyBlue;
+};
+
+constexpr OSType kDefaultMode = FourCC("moD1");
+constexpr OSType kModeEnumType = FourCC("mooD");
+
+// Set by the Parameters selector, never cleared: while it is true every Start
+// shows the dialog.
+extern bool dialogRequested;
+
+// The record is host-kept and therefore untrusted: a host may hand back a record
+// of another version, or garbage. Every reader must stay safe for any value of
+// any field (a stripRows or zoom below 1, tones outside 0..255, flags other than
+// 0 and 1): clamp or guard where a value is used for a loop step, a divisor or an
+// index, never rewrite the stored record just for being unusual.
+//
+// Returns the record reached through FilterRecord.parameters (the handle, then
+// its data address, without locking), or null when there is none.
+TintParameters* GetParameters(const FilterRecord* filterRecord);
+
+// Makes sure FilterRecord.parameters holds a record; an existing one is never
+// changed. Reports -108 through the globals' result when it cannot be allocated.
+void CreateDefaultParameters(PluginGlobals* globals);
+
+// The Parameters selector: asks for the dialog at the next Start.
+void ParametersSelector(PluginGlobals* globals);
+
+// Whether the host identification names the running host as one where the
+// preview path is off (the key 'PrMr').
+bool HostIsExcluded();

@@ -1,0 +1,151 @@
+// Dispatch, the globals lifecycle and the result codes of the entry point.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "SimulatedHost.h"
+#include "fakes/FakePlatform.h"
+#include "host/SystemMemoryNative.h"
+#include "plugin/Entry.h"
+#include "plugin/TintParameters.h"
+
+namespace {
+
+class EntryTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    fakePlatform.Reset();
+    dialogRequested = false;
+    FailSystemMemoryAfter(-1);
+  }
+  SimulatedHost host;
+};
+
+TEST_F(EntryTest, AboutTouchesNeitherSlotNorResult) {
+  AboutRecord about{};
+  PlatformData platform{1234};
+  about.platformData = &platform;
+  intptr_t slot = 0;
+  int16 result = 77;
+  ENTRYPOINT(filterSelectorAbout, &about, &slot, &result);
+  EXPECT_EQ(fakePlatform.aboutCalls, 1);
+  EXPECT_EQ(fakePlatform.lastAbout, &about);
+  EXPECT_EQ(fakePlatform.lastAboutTextId, 16000);
+  EXPECT_EQ(slot, 0);
+  EXPECT_EQ(result, 77);
+
+  // With a filled slot, About neither locks nor unlocks the block.
+  ASSERT_EQ(host.Call(filterSelectorParameters), noErr);
+  const int locks = host.lockCalls, unlocks = host.unlockCalls;
+  intptr_t filled = host.dataSlot;
+  ENTRYPOINT(filterSelectorAbout, &about, &host.dataSlot, &result);
+  EXPECT_EQ(host.dataSlot, filled);
+  EXPECT_EQ(host.lockCalls, locks);
+  EXPECT_EQ(host.unlockCalls, unlocks);
+}
+
+TEST_F(EntryTest, FirstParametersCallCreatesBlockAndRecordThroughHostHandles) {
+  EXPECT_EQ(host.Call(filterSelectorParameters), noErr);
+  ASSERT_NE(host.dataSlot, 0);
+  ASSERT_NE(host.record.parameters, nullptr);
+  EXPECT_EQ(host.liveHandles, 2); // globals and parameters
+  EXPECT_EQ(host.lockCalls, 1);
+  EXPECT_EQ(host.unlockCalls, 1); // left unlocked at return
+
+  const TintParameters* p = GetParameters(&host.record);
+  EXPECT_EQ(p->stripRows, 1);
+  EXPECT_EQ(p->zoom, 1);
+  EXPECT_EQ(p->mode, FourCC("moD1"));
+  EXPECT_EQ(p->modeFlag, 0);
+  EXPECT_EQ(p->applyRed + p->applyGreen + p->applyBlue, 0);
+  EXPECT_EQ(p->toneRed, 0);
+  EXPECT_EQ(p->toneGreen, 0);
+  EXPECT_EQ(p->toneBlue, 0);
+  EXPECT_EQ(p->offsetH, 0);
+  EXPECT_EQ(p->offsetV, 0);
+  EXPECT_EQ(p->usePreview, 0);
+  EXPECT_EQ(p->hostExcluded, 0);
+  EXPECT_EQ(p->showDialog, 1);
+  EXPECT_TRUE(dialogRequested);
+
+  // A second call reuses the block: no new handle, one more lock and unlock.
+  EXPECT_EQ(host.Call(filterSelectorParameters), noErr);
+  EXPECT_EQ(host.liveHandles, 2);
+  EXPECT_EQ(host.lockCalls, 2);
+  EXPECT_EQ(host.unlockCalls, 2);
+}
+
+TEST_F(EntryTest, FirstCallThroughFallbackMemory) {
+  host.UseHandleProcs(false);
+  const long before = LiveSystemMemoryBlocks();
+  EXPECT_EQ(host.Call(filterSelectorParameters), noErr);
+  ASSERT_NE(host.dataSlot, 0);
+  ASSERT_NE(host.record.parameters, nullptr);
+  EXPECT_EQ(LiveSystemMemoryBlocks() - before, 4); // two handles of two blocks each
+  EXPECT_EQ(host.newCalls, 0);
+  EXPECT_EQ(GetParameters(&host.record)->showDialog, 1);
+}
+
+TEST_F(EntryTest, ResultIsZeroedOnEveryNonAboutCall) {
+  for (int16 selector : {filterSelectorParameters, filterSelectorPrepare, filterSelectorContinue}) {
+    host.result = -5;
+    EXPECT_EQ(host.Call(selector), noErr) << selector;
+  }
+}
+
+TEST_F(EntryTest, UnlistedSelectorsReportBadParametersButCreateTheBlock) {
+  for (int16 selector : {int16(6), int16(-1), int16(32767)}) {
+    SimulatedHost fresh;
+    EXPECT_EQ(fresh.Call(selector), filterBadParameters) << selector;
+    EXPECT_NE(fresh.dataSlot, 0);
+    EXPECT_NE(fresh.record.parameters, nullptr);
+    EXPECT_EQ(fresh.lockCalls, fresh.unlockCalls);
+  }
+}
+
+TEST_F(EntryTest, FailedAllocationLeavesSlotEmptyAndReportsMemFull) {
+  host.failNewAfter = 0;
+  EXPECT_EQ(host.Call(filterSelectorPrepare), memFullErr);
+  EXPECT_EQ(host.dataSlot, 0);
+  EXPECT_EQ(host.liveHandles, 0);
+}
+
+TEST_F(EntryTest, FailedLockOfNewBlockDisposesIt) {
+  host.failLock = true;
+  EXPECT_EQ(host.Call(filterSelectorPrepare), memFullErr);
+  EXPECT_EQ(host.dataSlot, 0);
+  EXPECT_EQ(host.liveHandles, 0);
+  EXPECT_EQ(host.disposeCalls, 1);
+}
+
+TEST_F(EntryTest, FailedLockOfExistingBlockKeepsItInTheSlot) {
+  ASSERT_EQ(host.Call(filterSelectorParameters), noErr);
+  const intptr_t slot = host.dataSlot;
+  host.failLock = true;
+  EXPECT_EQ(host.Call(filterSelectorPrepare), memFullErr);
+  EXPECT_EQ(host.dataSlot, slot);
+  EXPECT_EQ(host.liveHandles, 2);
+}
+
+TEST_F(EntryTest, ParametersRecordAllocationFailureStopsParametersSelector) {
+  host.failNewAfter = 1; // the globals block succeeds, the parameter record fails
+  EXPECT_EQ(host.Call(filterSelectorParameters), memFullErr);
+  EXPECT_NE(host.dataSlot, 0);
+  EXPECT_EQ(host.record.parameters, nullptr);
+  EXPECT_FALSE(dialogRequested);
+}
+
+TEST_F(EntryTest, ExistingParametersAreNeverRewritten) {
+  char bytes[sizeof(TintParameters)];
+  for (size_t i = 0; i < sizeof bytes; ++i)
+    bytes[i] = char(i * 37 + 11);
+  char copy[sizeof bytes];
+  std::memcpy(copy, bytes, sizeof bytes);
+  char* data = bytes;
+  host.record.parameters = &data;
+  host.Call(filterSelectorPrepare);
+  EXPECT_EQ(host.record.parameters, &data);
+  EXPECT_EQ(std::memcmp(bytes, copy, sizeof bytes), 0);
+}
+
+} // namespace

@@ -1,0 +1,101 @@
+// The handle availability rule and the operating-system fallback.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "SimulatedHost.h"
+#include "host/Handles.h"
+#include "host/SystemMemoryNative.h"
+
+namespace {
+
+TEST(HandleProcsUsable, FollowsEachRule) {
+  SimulatedHost host;
+  EXPECT_TRUE(HandleProcsUsable(&host.procs));
+  EXPECT_FALSE(HandleProcsUsable(nullptr));
+
+  HandleProcs p = host.procs;
+  for (int16 version : {int16(0), int16(2), int16(-1)}) {
+    p.handleProcsVersion = version;
+    EXPECT_FALSE(HandleProcsUsable(&p)) << version;
+  }
+  p = host.procs;
+  p.numHandleProcs = 6;
+  EXPECT_FALSE(HandleProcsUsable(&p));
+  p.numHandleProcs = 7;
+  EXPECT_TRUE(HandleProcsUsable(&p));
+  p.numHandleProcs = -1; // read unsigned: 65535 procedures
+  EXPECT_TRUE(HandleProcsUsable(&p));
+
+  HandleProcs q = host.procs;
+  q.setSizeProc = nullptr;
+  EXPECT_FALSE(HandleProcsUsable(&q));
+  q = host.procs;
+  q.newProc = nullptr;
+  EXPECT_FALSE(HandleProcsUsable(&q));
+  q = host.procs;
+  q.lockProc = nullptr; // not part of the rule
+  EXPECT_TRUE(HandleProcsUsable(&q));
+}
+
+TEST(FallbackHandles, GiveZeroedDataAndTheMark) {
+  FailSystemMemoryAfter(-1);
+  Handle h = NewPluginHandle(nullptr, 40);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(lastMemError, noErr);
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ((*h)[i], 0) << i;
+  auto* master = reinterpret_cast<FallbackMasterBlock*>(h);
+  EXPECT_EQ(master->mark, FourCC("FOTO"));
+  // Locking gives the address that reading through the handle gives; unlocking changes nothing.
+  EXPECT_EQ(LockPluginHandle(nullptr, h, true), *h);
+  UnlockPluginHandle(nullptr, h);
+  EXPECT_EQ(LockPluginHandle(nullptr, h, false), *h);
+  DisposePluginHandle(nullptr, h);
+  EXPECT_EQ(lastMemError, noErr);
+}
+
+TEST(FallbackHandles, UsedWhenTheHostSuiteIsNotUsable) {
+  SimulatedHost host;
+  HandleProcs p = host.procs;
+  p.handleProcsVersion = 2;
+  const long before = LiveSystemMemoryBlocks();
+  Handle h = NewPluginHandle(&p, 16);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(host.newCalls, 0);
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before + 2);
+  DisposePluginHandle(&p, h);
+  EXPECT_EQ(host.disposeCalls, 0);
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+}
+
+TEST(FallbackHandles, FailuresLeakNothing) {
+  const long before = LiveSystemMemoryBlocks();
+  FailSystemMemoryAfter(0); // the master block fails
+  EXPECT_EQ(NewPluginHandle(nullptr, 8), nullptr);
+  EXPECT_EQ(lastMemError, memFullErr);
+  FailSystemMemoryAfter(1); // the data block fails: the master block is released
+  EXPECT_EQ(NewPluginHandle(nullptr, 8), nullptr);
+  EXPECT_EQ(lastMemError, memFullErr);
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+  FailSystemMemoryAfter(-1);
+}
+
+TEST(FallbackHandles, DisposingNullIsHarmless) {
+  DisposePluginHandle(nullptr, nullptr);
+  EXPECT_EQ(lastMemError, nilHandleErr);
+}
+
+TEST(HostHandles, GoThroughTheSuite) {
+  SimulatedHost host;
+  Handle h = NewPluginHandle(&host.procs, 10);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(host.liveHandles, 1);
+  EXPECT_EQ(LockPluginHandle(&host.procs, h, true), *h);
+  UnlockPluginHandle(&host.procs, h);
+  EXPECT_EQ(host.unlockCalls, 1);
+  DisposePluginHandle(&host.procs, h);
+  EXPECT_EQ(host.liveHandles, 0);
+}
+
+} // namespace
