@@ -1,0 +1,11 @@
+// The reduced, centred and offset source area of the dialog's preview.
+#pragma once
+
+#include "plugin/PluginGlobals.h"
+
+// Replaces each coordinate c by (c * num) / den, truncating toward zero.
+void ScaleRect(Rect* rect, int16 num, int16 den);
+
+// Fits the source area to previewRect at the record's zoom and offsets, asks the
+// host for it through advanceState and leaves the host's answer in the result.
+void ComputeProxy(PluginGlobals* globals);
