@@ -102,12 +102,14 @@ void FilterHost::SetUpRecord() {
   if (options_.descriptors) r.descriptorParameters = &descriptorParameters_;
   r.errorString = &errorString_;
   r.depth = 8;
+  ApplyHostility(options_.hostile, r);
 }
 
 int16 FilterHost::Call(int16 selector) {
   int16 result = noErr;
   HostTrace().Line("call %s", SelectorName(selector));
   platform_.BeginCall(selector);
+  SetHostileSelector(selector);
   entry_(selector, record_, &dataSlot_, &result);
   platform_.EndCall(selector);
   HostTrace().Line("result %s %s", SelectorName(selector), ResultText(result).c_str());
@@ -255,6 +257,7 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
   for (int run = 0; run < options_.runs; ++run) {
     outcome.result = RunOnce(run);
     outcome.runsDone = run + 1;
+    NoteRunEnd(run, HandleSuite::Instance().LiveCount());
     if (outcome.result != noErr) break;
   }
   if (!options_.descriptorOut.empty() && haveDescriptor_ &&
@@ -336,7 +339,8 @@ Boolean FilterHost::AbortProc() {
   FilterHost* host = activeHost;
   if (host == nullptr) return 0;
   int call = ++host->abortCalls_;
-  bool abort = host->options_.abortAfter > 0 && call >= host->options_.abortAfter;
+  bool abort = (host->options_.abortAfter > 0 && call >= host->options_.abortAfter) ||
+               HostileAbort(host->options_.hostile);
   HostTrace().Line("abortProc #%d -> %d", call, abort ? 1 : 0);
   return abort ? 1 : 0;
 }
@@ -362,6 +366,8 @@ OSErr FilterHost::AdvanceStateProc() {
   FilterHost* host = activeHost;
   if (host == nullptr || host->server_ == nullptr) return paramErr;
   ++host->advanceCalls_;
+  if (HostileAdvanceFails(host->options_.hostile, host->advanceCalls_))
+    return host->options_.hostile.failAdvanceCode;
   OSErr result = host->server_->Serve(*host->record_, "advanceState");
   HostTrace().Line("  advanceState -> %s", ResultText(result).c_str());
   return result;
