@@ -12,6 +12,9 @@ FuzzHost* FuzzHost::current = nullptr;
 namespace {
 // A host refuses buffers beyond this size, as a real host runs out of memory.
 constexpr long kMaxBufferBytes = 1L << 22;
+// ... and stops serving a run after this many bytes in all, so that one input
+// cannot take minutes (a tall image in one-row strips).
+constexpr long kMaxServedBytes = 1L << 24;
 } // namespace
 
 FuzzHost::FuzzHost(FuzzedDataProvider& fuzz) {
@@ -111,12 +114,15 @@ OSErr FuzzHost::Serve() {
     const long rowBytes = cols * planes + extraRowBytes_;
     // The last row carries no padding: the buffer ends exactly at the last pixel.
     const long bytes = (rows - 1) * rowBytes + cols * planes;
-    if (refusal == noErr && bytes > kMaxBufferBytes) refusal = memFullErr;
+    if (refusal == noErr && (bytes > kMaxBufferBytes || servedBytes_ + bytes > kMaxServedBytes)) {
+      refusal = memFullErr;
+    }
     if (refusal != noErr) {
       for (Side& done : sides)
         std::free(done.buffer);
       return refusal;
     }
+    servedBytes_ += bytes;
     s.buffer = static_cast<unsigned char*>(std::malloc(size_t(bytes)));
     for (long i = 0; i < bytes; ++i)
       s.buffer[i] = static_cast<unsigned char>(i * 7 + 3);
