@@ -107,10 +107,12 @@ void FilterHost::SetUpRecord() {
 int16 FilterHost::Call(int16 selector) {
   int16 result = noErr;
   HostTrace().Line("call %s", SelectorName(selector));
+  double begin = platform_.Seconds();
   platform_.BeginCall(selector);
   entry_(selector, record_, &dataSlot_, &result);
   platform_.EndCall(selector);
-  HostTrace().Line("result %s %s", SelectorName(selector), ResultText(result).c_str());
+  HostTrace().Line("result %s %s ms=%.0f", SelectorName(selector), ResultText(result).c_str(),
+                   (platform_.Seconds() - begin) * 1000.0);
   if (errorString_[0] != 0) {
     HostTrace().Line("errorString \"%s\"", PascalText(errorString_).c_str());
     errorString_[0] = 0;
@@ -126,11 +128,13 @@ void FilterHost::CallAbout() {
   intptr_t slotBefore = dataSlot_;
   int16 result = 0x5A5A; // About never reports; a plug-in that writes here shows it
   HostTrace().Line("call About");
+  double begin = platform_.Seconds();
   platform_.BeginCall(filterSelectorAbout);
   entry_(filterSelectorAbout, record, &dataSlot_, &result);
   platform_.EndCall(filterSelectorAbout);
-  HostTrace().Line("result About %s%s", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
-                   dataSlot_ == slotBefore ? "" : " dataSlotChanged");
+  HostTrace().Line(
+      "result About %s%s ms=%.0f", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
+      dataSlot_ == slotBefore ? "" : " dataSlotChanged", (platform_.Seconds() - begin) * 1000.0);
 }
 
 void FilterHost::TakeDescriptor() {
@@ -316,7 +320,7 @@ bool FilterHost::SaveState(std::string& error) {
     error = "the parameters are not a handle of this host; --state not saved";
     return false;
   }
-  std::ofstream file(options_.state);
+  std::ofstream file(options_.state, std::ios::binary);
   int32 size = HandleSuite::Instance().Size(parameters_);
   file << "tintara-host-parameters " << size << "\n";
   char buffer[4];

@@ -8,7 +8,7 @@ Trace::~Trace() {
 
 bool Trace::Open(const std::string& path) {
   Close();
-  file_ = std::fopen(path.c_str(), "w");
+  file_ = std::fopen(path.c_str(), "wb");
   return file_ != nullptr;
 }
 
