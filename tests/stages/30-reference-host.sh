@@ -50,6 +50,7 @@ printf "'rows' 'long' 32\n" >"$W/rect.txt"
 printf "'path' 'enum' 'path' 'advs'\n'chks' 'bool' true\n" >"$W/advance.txt"
 printf "'rows' 'long' 10\n" >"$W/abort.txt"
 printf "'leak' 'bool' true\n" >"$W/leak.txt"
+printf "'stck' 'bool' true\n" >"$W/stuck.txt"
 printf "[{\"key\": \"dlg \", \"type\": \"bool\", \"value\": true}]\n" >"$W/dialog.json"
 
 script="pick;swatch;r=200;type=3;key=up;key=wheelup;b=7;check=rb;pan=D;zoom=in;dblclick;drag=30,20;shot=$W/dialog.png;ok"
@@ -66,6 +67,8 @@ cat >"$W/jobs.txt" <<J
 --label dialog $T/TestFilter.8bf --sample 320x240 --descriptor-in $W/dialog.json --descriptor-out $W/dialog-out.txt --pick 10,20,30 --dialog "$script" --trace $W/dialog.trace --quiet
 --label cancel $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog cancel --expect-result -128 --trace $W/cancel.trace --quiet
 --label timeout $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog-timeout 300 --expect-result -128 --trace $W/timeout.trace --quiet
+--label stuck $T/TestFilter.8bf --sample 20x20 --descriptor-in $W/stuck.txt --trace $W/stuck.trace --quiet
+--label play $T/TestFilter.8bf --sample 16x16 --play display --descriptor-out $W/play-out.json --quiet
 --label badentry $T/BadEntry.8bf --quiet
 --label notfilter $T/NotAFilter.8bf --quiet
 --label nopipl $T/NoPipl.8bf --quiet
@@ -213,6 +216,15 @@ check "cancel: Cancel clicked by the script" has "$W/cancel.trace" "dialog step 
 check "cancel: no Finish after a failed Start" bash -c "! grep -q 'call Finish' '$W/cancel.trace'"
 check "unanswered dialog cancelled after the timeout" test "$(field timeout result)" = "-128"
 check "unanswered dialog: said so" has "$W/stderr.txt" 'the dialog "TestFilter" was left unanswered for'
+
+# --- a plug-in that never empties its rectangles, playInfo, JSON -------------
+check "stuck: stopped loudly" has "$W/stderr.txt" "the plug-in never emptied its rectangles; stopped after 176 Continue calls"
+check "stuck: Finish still lets the plug-in clean up" has "$W/stuck.trace" "result Finish 0"
+check "play display reaches the plug-in; JSON descriptor written" python3 -c "
+import json, sys
+items = {i['key']: i for i in json.load(open('$W/play-out.json'))}
+sys.exit(0 if items['plyI']['value'] == 1 and items['seq ']['value'] == '1 2 3 4 5' else 1)"
+check "playInfo dontdisplay by default" has "$W/strips-out.txt" "'plyI' 'long' 0"
 
 # --- refusals ----------------------------------------------------------------
 check "entry not exported: refused" has "$W/stderr.txt" "names entry 'MissingMain', which the file does not export"

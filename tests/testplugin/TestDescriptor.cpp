@@ -47,6 +47,8 @@ void ReadTestConfig(FilterRecord* record) {
       c.leak = flag != 0;
     } else if (key == FourCC("dlg ") && read->getBooleanProc(token, &flag) == noErr) {
       c.dialog = flag != 0;
+    } else if (key == FourCC("stck") && read->getBooleanProc(token, &flag) == noErr) {
+      c.stuck = flag != 0;
     }
   }
   read->closeReadDescriptorProc(token);
@@ -56,6 +58,7 @@ void ReadEcho(FilterRecord* record) {
   testState.echo.clear();
   if (!SuitesPresent(record)) return;
   PIDescriptorParameters* d = record->descriptorParameters;
+  testState.playInfo = d->playInfo;
   ReadDescriptorProcs* read = d->readDescriptorProcs;
   DescriptorKeyID expected[] = {FourCC("path"), 0};
   PIReadDescriptor token = read->openReadDescriptorProc(d->descriptor, expected);
@@ -157,6 +160,7 @@ void WriteReport(FilterRecord* record) {
   write->putIntegerProc(token, FourCC("strN"), testState.strips);
   write->putIntegerProc(token, FourCC("padN"), testState.paddingChecked);
   write->putIntegerProc(token, FourCC("runN"), testState.runs);
+  write->putIntegerProc(token, FourCC("plyI"), testState.playInfo);
   putText("seq ", testState.sequence);
   const DialogRecord& dialog = testState.dialog;
   if (dialog.shown) {

@@ -259,6 +259,7 @@ void Continue(FilterRecord* r, Globals* g, int16* result) {
   ++testState.strips;
   const Rect& f = r->filterRect;
   Progress(r, std::min(r->inRect.bottom, f.bottom) - f.top, f.bottom - f.top);
+  if (testState.config.stuck) return; // asks for the same strip again, forever
   Rect next = r->inRect;
   next.top = int16(next.top + g->stripRows);
   next.bottom = int16(next.bottom + g->stripRows);

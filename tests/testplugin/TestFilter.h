@@ -14,6 +14,7 @@ struct TestConfig {
   bool checks = false;      // check sampling, padding and planes through advanceState ('chks')
   bool leak = false;        // leave one handle behind ('leak')
   bool dialog = false;      // show the test dialog in Start ('dlg ')
+  bool stuck = false;       // never move past the first strip ('stck')
 };
 
 struct EchoItem {
@@ -43,6 +44,7 @@ struct TestState {
   int paddingChecked = 0;
   std::string failure;
   int runs = 0;
+  int playInfo = -1;
   DialogRecord dialog;
 };
 

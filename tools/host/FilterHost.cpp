@@ -200,12 +200,9 @@ int16 FilterHost::RunOnce(int run) {
       if (++continues > limit) {
         HostTrace().Line("stopped: %d Continue calls and the rectangles are still not empty",
                          limit);
-        std::fprintf(stderr, "tintara-host: the plug-in asked for more than %d strips; stopped\n",
-                     limit);
+        stuck_ = true;
         result = filterBadParameters;
-        server_ = nullptr;
-        server.Release(*record_);
-        return result;
+        break;
       }
       result = server.Serve(*record_, "serve");
       if (result != noErr) {
@@ -260,6 +257,11 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
     outcome.result = RunOnce(run);
     outcome.runsDone = run + 1;
     if (outcome.result != noErr) break;
+  }
+  if (stuck_) {
+    outcome.hostFailure = true;
+    outcome.message = "the plug-in never emptied its rectangles; stopped after " +
+                      std::to_string(4 * (image_.height + image_.width) + 16) + " Continue calls";
   }
   if (!options_.descriptorOut.empty() && haveDescriptor_ &&
       !SaveDescriptorFile(options_.descriptorOut, descriptor_, error)) {

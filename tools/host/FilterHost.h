@@ -83,4 +83,5 @@ private:
   int advanceCalls_ = 0;
   int strips_ = 0;
   int lastProgress_ = -1;
+  bool stuck_ = false;
 };
