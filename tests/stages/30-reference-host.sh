@@ -51,6 +51,7 @@ printf "'path' 'enum' 'path' 'advs'\n'chks' 'bool' true\n" >"$W/advance.txt"
 printf "'rows' 'long' 10\n" >"$W/abort.txt"
 printf "'leak' 'bool' true\n" >"$W/leak.txt"
 printf "'stck' 'bool' true\n" >"$W/stuck.txt"
+printf "'past' 'bool' true\n" >"$W/past.txt"
 printf "[{\"key\": \"dlg \", \"type\": \"bool\", \"value\": true}]\n" >"$W/dialog.json"
 
 script="pick;swatch;r=200;type=3;key=up;key=wheelup;b=7;check=rb;pan=D;zoom=in;dblclick;drag=30,20;shot=$W/dialog.png;ok"
@@ -75,6 +76,7 @@ cat >"$W/jobs.txt" <<J
 --label missing $W/missing.8bf --quiet
 --label x86 $x32 --quiet
 --label tintara $root/$B/Tintara.8bf --about --dialog ok --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --out $W/tintara.png --quiet
+--label past $T/TestFilter.8bf --sample 16x16 --descriptor-in $W/past.txt --quiet
 J
 
 start=$(date +%s)
@@ -83,7 +85,9 @@ status=$?
 echo "one Wine process, $(wc -l <"$W/jobs.txt") jobs, $(($(date +%s) - start)) s, exit $status"
 grep -a -v -e "^wine" -e "X connection" "$W/stderr.txt" | sed 's/^/  stderr: /'
 
-check "batch exit 2: the refused files are host failures, every other job as expected" test "$status" = 2
+# The last job reads past the record and must crash the host (exit 3).
+check "reading past the 6.0-era record faults at once" test "$status" = 3
+check "the fault is reported with its address" hasre "$W/stderr.txt" "crash: exception 0xc0000005 at .* in .*TestFilter.8bf \\(reading address"
 
 # --- selector sequence, About, descriptor round trip (strips) ---------------
 check "strips result 0" test "$(field strips result)" = "0"

@@ -49,6 +49,8 @@ void ReadTestConfig(FilterRecord* record) {
       c.dialog = flag != 0;
     } else if (key == FourCC("stck") && read->getBooleanProc(token, &flag) == noErr) {
       c.stuck = flag != 0;
+    } else if (key == FourCC("past") && read->getBooleanProc(token, &flag) == noErr) {
+      c.readPast = flag != 0;
     }
   }
   read->closeReadDescriptorProc(token);
