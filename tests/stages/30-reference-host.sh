@@ -76,6 +76,7 @@ cat >"$W/jobs.txt" <<J
 --label missing $W/missing.8bf --quiet
 --label x86 $x32 --quiet
 --label tintara $root/$B/Tintara.8bf --about --dialog ok --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --out $W/tintara.png --quiet
+--label tintara-strips $root/$B/Tintara.8bf --no-display-pixels --max-space 1000000 --runs 2 --dialog ok --dialog-timeout 20000 --trace $W/tintara-strips.trace --quiet
 --label past $T/TestFilter.8bf --sample 16x16 --descriptor-in $W/past.txt --quiet
 J
 
@@ -253,6 +254,10 @@ check "Tintara: no handle leaked" test "$(field tintara leaked)" = "0"
 check "Tintara: only globals and parameters live" test "$(field tintara handles)" = "2"
 check "Tintara: no foreign dispose" has "$tt" "badDisposes=0 openDescriptors=0"
 check "Tintara: output written" test -s "$W/tintara.png"
+ts="$W/tintara-strips.trace"
+check "Tintara strip path: two runs, result 0" test "$(field tintara-strips result)/$(field tintara-strips runs)" = "0/2"
+check "Tintara strip path: every selector returned 0" bash -c "! grep -E '^result ' '$ts' | grep -vq 'noErr'"
+check "Tintara strip path: nothing leaked over two runs" test "$(field tintara-strips leaked)/$(field tintara-strips handles)" = "0/2"
 
 echo "$pass passed, $failures failed"
 [ "$failures" -eq 0 ]
