@@ -179,7 +179,8 @@ P
 
 # --- abort -------------------------------------------------------------------
 check "abort ends with -128" test "$(field abort result)" = "-128"
-check "abort: third abortProc answered true" has "$W/abort.trace" "abortProc #3 -> 1"
+check "abort: the first two abortProc calls answered no" has "$W/abort.trace" "abortProc #2 -> 0"
+check "abort: the third answered yes and was the last" test "$(grep -a '^abortProc' "$W/abort.trace" | tail -n1)" = "abortProc #3 -> 1"
 check "abort: Finish still follows a cancelled Continue" test "$(grep -E '^result ' "$W/abort.trace" | tail -n2 | awk '{print $2 $3}' | tr '\n' ' ')" = "Continue-128 Finish0 "
 check "abort: no output written" test ! -e "$W/abort.ppm"
 

@@ -107,6 +107,7 @@ void FilterHost::SetUpRecord() {
 int16 FilterHost::Call(int16 selector) {
   int16 result = noErr;
   HostTrace().Line("call %s", SelectorName(selector));
+  HostTrace().Flush();
   double begin = platform_.Seconds();
   platform_.BeginCall(selector);
   entry_(selector, record_, &dataSlot_, &result);
@@ -128,6 +129,7 @@ void FilterHost::CallAbout() {
   intptr_t slotBefore = dataSlot_;
   int16 result = 0x5A5A; // About never reports; a plug-in that writes here shows it
   HostTrace().Line("call About");
+  HostTrace().Flush();
   double begin = platform_.Seconds();
   platform_.BeginCall(filterSelectorAbout);
   entry_(filterSelectorAbout, record, &dataSlot_, &result);
@@ -343,7 +345,7 @@ Boolean FilterHost::AbortProc() {
   if (host == nullptr) return 0;
   int call = ++host->abortCalls_;
   bool abort = host->options_.abortAfter > 0 && call >= host->options_.abortAfter;
-  HostTrace().Line("abortProc #%d -> %d", call, abort ? 1 : 0);
+  HostTrace().Counted("abortProc", call, abort ? "1" : "0");
   return abort ? 1 : 0;
 }
 
