@@ -112,6 +112,10 @@ int16 FilterHost::Call(int16 selector) {
   platform_.BeginCall(selector);
   entry_(selector, record_, &dataSlot_, &result);
   platform_.EndCall(selector);
+  if (lastProgress_ >= 0) {
+    std::fputc('\n', stderr); // a bar the plug-in left short of 100%
+    lastProgress_ = -1;
+  }
   HostTrace().Line("result %s %s ms=%.0f", SelectorName(selector), ResultText(result).c_str(),
                    (platform_.Seconds() - begin) * 1000.0);
   if (errorString_[0] != 0) {
@@ -232,6 +236,7 @@ int16 FilterHost::RunOnce(int run) {
 
 JobOutcome FilterHost::Run(PluginEntryProc entry) {
   JobOutcome outcome;
+  showProgress_ = !options_.quiet && platform_.ProgressVisible();
   entry_ = entry;
   activeHost = this;
   double start = platform_.Seconds();
@@ -352,7 +357,7 @@ Boolean FilterHost::AbortProc() {
 void FilterHost::ProgressProc(int32 done, int32 total) {
   FilterHost* host = activeHost;
   HostTrace().Line("progress %d/%d", done, total);
-  if (host == nullptr || host->options_.quiet || total <= 0) return;
+  if (host == nullptr || !host->showProgress_ || total <= 0) return;
   int percent = int(int64_t(done) * 100 / total);
   if (percent == host->lastProgress_) return;
   host->lastProgress_ = percent;
