@@ -4,9 +4,10 @@
 //
 // Each pixel is widened to a 32-bit lane [p0 p1 p2 x]. Its sum s = p0 + p1 + p2 is
 // split as s = 4q + r, and each tone t as t = 4a + b, so that
-//   (s + t) / 4 = q + a + (r + b) / 4,
-// where every term fits a byte (q <= 191, a <= 63, (r + b) / 4 <= 1): the three
-// toned bytes of a pixel are then formed with byte additions, without widening.
+//   (s + t) / 4 = q + [a + (r + b) / 4],
+// where q <= 191 and the bracket <= 64 fit a byte each: q is spread over the lane's
+// three bytes, the bracket is looked up in a 16-byte table at index 4k + r for
+// channel k, and one byte addition gives the three toned bytes.
 #include "engine/TonePlan.h"
 
 #include <cstdint>
@@ -53,6 +54,12 @@ TINTARA_AVX2 inline __m128i And(__m128i a, __m128i b) {
 }
 TINTARA_AVX2 inline __m256i And(__m256i a, __m256i b) {
   return _mm256_and_si256(a, b);
+}
+TINTARA_AVX2 inline __m128i Or(__m128i a, __m128i b) {
+  return _mm_or_si128(a, b);
+}
+TINTARA_AVX2 inline __m256i Or(__m256i a, __m256i b) {
+  return _mm256_or_si256(a, b);
 }
 TINTARA_AVX2 inline __m128i AddBytes(__m128i a, __m128i b) {
   return _mm_add_epi8(a, b);
@@ -139,7 +146,7 @@ struct Lanes256 {
 };
 
 template <class L> struct ToneConstants {
-  typename L::V weights, spread, low2, one, toneHigh, toneLow, toneMask;
+  typename L::V weights, spread, low2, channelIndex, bracket, toneMask;
 };
 
 template <class L> TINTARA_AVX2 ToneConstants<L> MakeConstants(const TonePlan& plan) {
@@ -147,16 +154,17 @@ template <class L> TINTARA_AVX2 ToneConstants<L> MakeConstants(const TonePlan& p
   c.weights = L::Pattern(kSumWeights);
   c.spread = L::Pattern(kSpread);
   c.low2 = L::Bytes(3, 3, 3, 3);
-  c.one = L::Bytes(1, 1, 1, 1);
-  int8 high[3], low[3], mask[3];
+  c.channelIndex = L::Bytes(0, 4, 8, -128); // the fourth byte looks up 0
+  alignas(16) int8 bracket[16] = {};
+  int8 mask[3];
   for (int k = 0; k < 3; ++k) {
     const bool toned = plan.action[k] == ByteAction::Tone;
-    high[k] = toned ? int8(plan.tone[k] >> 2) : int8(0);
-    low[k] = toned ? int8(plan.tone[k] & 3) : int8(0);
+    for (int r = 0; r < 4; ++r) {
+      bracket[4 * k + r] = toned ? int8((plan.tone[k] >> 2) + ((r + (plan.tone[k] & 3)) >> 2)) : 0;
+    }
     mask[k] = toned ? int8(-1) : int8(0);
   }
-  c.toneHigh = L::Bytes(high[0], high[1], high[2], 0);
-  c.toneLow = L::Bytes(low[0], low[1], low[2], 0);
+  c.bracket = L::Pattern(bracket);
   c.toneMask = L::Bytes(mask[0], mask[1], mask[2], 0);
   return c;
 }
@@ -167,9 +175,8 @@ template <class L>
 TINTARA_AVX2 inline typename L::V ToneLanes(typename L::V px, const ToneConstants<L>& c) {
   const auto sum = LaneSums(px, c.weights);
   const auto quarter = Shuffle(Quarter32(sum), c.spread);
-  const auto rest = And(Shuffle(sum, c.spread), c.low2);
-  const auto carry = And(Quarter16(AddBytes(rest, c.toneLow)), c.one);
-  const auto toned = AddBytes(AddBytes(quarter, c.toneHigh), carry);
+  const auto index = Or(And(Shuffle(sum, c.spread), c.low2), c.channelIndex);
+  const auto toned = AddBytes(quarter, Shuffle(c.bracket, index));
   return Blend(px, toned, c.toneMask);
 }
 
