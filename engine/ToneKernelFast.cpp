@@ -86,12 +86,6 @@ TINTARA_AVX2 inline __m128i Quarter32(__m128i v) {
 TINTARA_AVX2 inline __m256i Quarter32(__m256i v) {
   return _mm256_srli_epi32(v, 2);
 }
-TINTARA_AVX2 inline __m128i Quarter16(__m128i v) {
-  return _mm_srli_epi16(v, 2);
-}
-TINTARA_AVX2 inline __m256i Quarter16(__m256i v) {
-  return _mm256_srli_epi16(v, 2);
-}
 
 // Loads, stores and constants: 16 bytes at a time.
 struct Lanes128 {
