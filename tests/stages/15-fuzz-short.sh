@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${FUZZ_SECONDS:-15}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$(nproc)" >/dev/null
+cmake --build --preset fuzz -j"$(nproc)" --target fuzz_all >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for target in build/fuzz/tests/fuzz/fuzz*; do
