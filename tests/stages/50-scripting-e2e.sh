@@ -88,6 +88,10 @@ has replay "^openReadDescriptor keys='Amnt','disP' items=2 -> reader"
 has replay '^getPinnedUnitFloat min=1 max=99 '
 has replay "^getEnumerated -> 'mooD' 'moD1'"
 has replay '^closeReadDescriptor missing=.* -> 0 '
+# The replayed descriptor handle is disposed of right after the read.
+start replay | grep -A1 '^closeReadDescriptor' | grep '^disposeHandle' >/dev/null ||
+  fail "replay: the read descriptor was not disposed of"
+has replay '^end handles=2 leaked=0 badDisposes=0 openDescriptors=0'
 hasNot replay '^dialog appeared'
 start replay | grep '^advanceState in=0,0,48,64 ' >/dev/null || fail "replay: the image was not filtered"
 # 'Amnt' 0.0 came back pinned to 1, and the next recording carries it.
