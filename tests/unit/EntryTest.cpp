@@ -5,6 +5,7 @@
 
 #include "SimulatedHost.h"
 #include "fakes/FakePlatform.h"
+#include "host/Handles.h"
 #include "host/SystemMemoryNative.h"
 #include "plugin/Entry.h"
 #include "plugin/TintParameters.h"
@@ -47,7 +48,7 @@ TEST_F(EntryTest, AboutTouchesNeitherSlotNorResult) {
 TEST_F(EntryTest, FirstParametersCallCreatesBlockAndRecordThroughHostHandles) {
   EXPECT_EQ(host.Call(filterSelectorParameters), noErr);
   ASSERT_NE(host.dataSlot, 0);
-  ASSERT_NE(host.record.parameters, nullptr);
+  ASSERT_NE(Handle{host.record.parameters}, nullptr);
   EXPECT_EQ(host.liveHandles, 2); // globals and parameters
   EXPECT_EQ(host.lockCalls, 1);
   EXPECT_EQ(host.unlockCalls, 1); // left unlocked at return
@@ -80,10 +81,13 @@ TEST_F(EntryTest, FirstCallThroughFallbackMemory) {
   const long before = LiveSystemMemoryBlocks();
   EXPECT_EQ(host.Call(filterSelectorParameters), noErr);
   ASSERT_NE(host.dataSlot, 0);
-  ASSERT_NE(host.record.parameters, nullptr);
+  ASSERT_NE(Handle{host.record.parameters}, nullptr);
   EXPECT_EQ(LiveSystemMemoryBlocks() - before, 4); // two handles of two blocks each
   EXPECT_EQ(host.newCalls, 0);
   EXPECT_EQ(GetParameters(&host.record)->showDialog, 1);
+  DisposePluginHandle(nullptr, host.record.parameters);
+  DisposePluginHandle(nullptr, reinterpret_cast<Handle>(host.dataSlot));
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
 }
 
 TEST_F(EntryTest, ResultIsZeroedOnEveryNonAboutCall) {
@@ -98,7 +102,7 @@ TEST_F(EntryTest, UnlistedSelectorsReportBadParametersButCreateTheBlock) {
     SimulatedHost fresh;
     EXPECT_EQ(fresh.Call(selector), filterBadParameters) << selector;
     EXPECT_NE(fresh.dataSlot, 0);
-    EXPECT_NE(fresh.record.parameters, nullptr);
+    EXPECT_NE(Handle{fresh.record.parameters}, nullptr);
     EXPECT_EQ(fresh.lockCalls, fresh.unlockCalls);
   }
 }
@@ -131,7 +135,7 @@ TEST_F(EntryTest, ParametersRecordAllocationFailureStopsParametersSelector) {
   host.failNewAfter = 1; // the globals block succeeds, the parameter record fails
   EXPECT_EQ(host.Call(filterSelectorParameters), memFullErr);
   EXPECT_NE(host.dataSlot, 0);
-  EXPECT_EQ(host.record.parameters, nullptr);
+  EXPECT_EQ(Handle{host.record.parameters}, nullptr);
   EXPECT_FALSE(dialogRequested);
 }
 
@@ -144,7 +148,7 @@ TEST_F(EntryTest, ExistingParametersAreNeverRewritten) {
   char* data = bytes;
   host.record.parameters = &data;
   host.Call(filterSelectorPrepare);
-  EXPECT_EQ(host.record.parameters, &data);
+  EXPECT_EQ(Handle{host.record.parameters}, Handle{&data});
   EXPECT_EQ(std::memcmp(bytes, copy, sizeof bytes), 0);
 }
 

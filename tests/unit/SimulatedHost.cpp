@@ -20,6 +20,7 @@ Handle HostNew(int32 size) {
   *handle = static_cast<char*>(std::malloc(size > 0 ? size_t(size) : 1));
   std::memset(*handle, 0xA5, size > 0 ? size_t(size) : 1);
   h->liveHandles++;
+  h->hostHandles.insert(handle);
   return handle;
 }
 
@@ -27,6 +28,7 @@ void HostDispose(Handle handle) {
   SimulatedHost* h = SimulatedHost::current;
   h->disposeCalls++;
   if (handle == nullptr) return;
+  h->hostHandles.erase(handle);
   std::free(*handle);
   std::free(handle);
   h->liveHandles--;
@@ -85,6 +87,10 @@ SimulatedHost::SimulatedHost() {
 }
 
 SimulatedHost::~SimulatedHost() {
+  for (Handle handle : hostHandles) {
+    std::free(*handle);
+    std::free(handle);
+  }
   if (current == this) current = nullptr;
 }
 

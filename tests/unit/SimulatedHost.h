@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "sdk/FilterRecord.h"
@@ -36,6 +37,8 @@ public:
 
   void UseAdvanceState(std::function<OSErr()> proc);
   void UseHandleProcs(bool use); // false passes null handleProcs
+
+  std::set<Handle> hostHandles; // live handles made by newProc, freed with the host
 
   static SimulatedHost* current;
 };

@@ -1,0 +1,163 @@
+#include "support/FuzzHost.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "host/Handles.h"
+#include "plugin/Entry.h"
+#include "plugin/TintParameters.h"
+
+FuzzHost* FuzzHost::current = nullptr;
+
+namespace {
+// A host refuses buffers beyond this size, as a real host runs out of memory.
+constexpr long kMaxBufferBytes = 1L << 22;
+} // namespace
+
+FuzzHost::FuzzHost(FuzzedDataProvider& fuzz) {
+  current = this;
+  record = static_cast<FilterRecord*>(std::calloc(1, kFilterRecordSize60));
+  procs_ = HandleProcs{1, 8, New, Dispose, GetSize, SetSize, Lock, Unlock, nullptr, nullptr};
+
+  FilterRecord& r = *record;
+  r.imageSize = Point{fuzz.ConsumeIntegral<int16>(), fuzz.ConsumeIntegral<int16>()};
+  r.planes = fuzz.ConsumeIntegralInRange<int16>(-2, 8);
+  r.filterRect = Rect{
+      fuzz.ConsumeIntegralInRange<int16>(-40, 300), fuzz.ConsumeIntegralInRange<int16>(-40, 300),
+      fuzz.ConsumeIntegralInRange<int16>(-40, 300), fuzz.ConsumeIntegralInRange<int16>(-40, 300)};
+  if (fuzz.ConsumeBool()) {
+    // Occasionally the whole 16-bit range, to reach the arithmetic's limits.
+    r.filterRect = Rect{fuzz.ConsumeIntegral<int16>(), fuzz.ConsumeIntegral<int16>(),
+                        fuzz.ConsumeIntegral<int16>(), fuzz.ConsumeIntegral<int16>()};
+  }
+  r.imageMode = fuzz.ConsumeIntegralInRange<int16>(-1, 13);
+  r.maxSpace = fuzz.ConsumeIntegral<int32>();
+  r.handleProcs = fuzz.ConsumeBool() ? &procs_ : nullptr;
+  r.abortProc = Abort;
+  r.progressProc = Progress;
+  if (fuzz.ConsumeBool()) r.advanceState = Advance;
+  if (fuzz.ConsumeBool()) r.displayPixels = Display;
+  for (auto& b : r.foreColor)
+    b = fuzz.ConsumeIntegral<unsigned char>();
+  failAdvanceAt = fuzz.ConsumeIntegralInRange<int>(-1, 4);
+  abortAt = fuzz.ConsumeIntegralInRange<int>(-1, 5000);
+  extraRowBytes_ = fuzz.ConsumeIntegralInRange<int>(0, 5);
+
+  if (fuzz.ConsumeBool()) {
+    // A parameter record that the host kept: the record's size, arbitrary bytes.
+    const auto size = static_cast<int32>(sizeof(TintParameters));
+    Handle h = New(size);
+    for (int32 i = 0; i < size; ++i)
+      (*h)[i] = static_cast<char>(fuzz.ConsumeIntegral<uint8>());
+    r.parameters = h;
+  }
+}
+
+FuzzHost::~FuzzHost() {
+  FreeBuffers();
+  // Handles that the plug-in made from operating-system memory, because this host
+  // offered no handle suite, are released the way the plug-in made them.
+  for (Handle h : {reinterpret_cast<Handle>(slot_), Handle{record->parameters}}) {
+    if (h != nullptr && handles_.count(h) == 0) DisposePluginHandle(nullptr, h);
+  }
+  for (Handle h : handles_) {
+    std::free(*h);
+    std::free(h);
+  }
+  std::free(record);
+  current = nullptr;
+}
+
+int16 FuzzHost::Call(int16 selector) {
+  current = this;
+  result_ = 0x1234;
+  ENTRYPOINT(selector, record, &slot_, &result_);
+  return result_;
+}
+
+void FuzzHost::FreeBuffers() {
+  std::free(in_);
+  std::free(out_);
+  in_ = out_ = nullptr;
+  record->inData = nullptr;
+  record->outData = nullptr;
+}
+
+bool FuzzHost::RectanglesEmpty() const {
+  const Rect r = record->outRect;
+  const Rect i = record->inRect;
+  return (r.bottom <= r.top || r.right <= r.left) && (i.bottom <= i.top || i.right <= i.left);
+}
+
+OSErr FuzzHost::Serve() {
+  FreeBuffers();
+  FilterRecord& r = *record;
+  struct Side {
+    Rect rect;
+    int16 lo, hi;
+    void** data;
+    int32* rowBytes;
+    unsigned char** buffer;
+  } sides[] = {{r.inRect, r.inLoPlane, r.inHiPlane, &r.inData, &r.inRowBytes, &in_},
+               {r.outRect, r.outLoPlane, r.outHiPlane, &r.outData, &r.outRowBytes, &out_}};
+  for (Side& s : sides) {
+    const long rows = long(s.rect.bottom) - s.rect.top;
+    const long cols = long(s.rect.right) - s.rect.left;
+    if (rows <= 0 || cols <= 0) continue; // nothing to deliver
+    const long planes = long(s.hi) - s.lo + 1;
+    if (s.lo < 0 || planes <= 0 || s.hi >= r.planes) return paramErr;
+    const long rowBytes = cols * planes + extraRowBytes_;
+    // The last row carries no padding: the buffer ends exactly at the last pixel.
+    const long bytes = (rows - 1) * rowBytes + cols * planes;
+    if (bytes > kMaxBufferBytes) return memFullErr;
+    *s.buffer = static_cast<unsigned char*>(std::malloc(size_t(bytes)));
+    for (long i = 0; i < bytes; ++i)
+      (*s.buffer)[i] = static_cast<unsigned char>(i * 7 + 3);
+    *s.data = *s.buffer;
+    *s.rowBytes = static_cast<int32>(rowBytes);
+  }
+  return noErr;
+}
+
+Handle FuzzHost::New(int32 size) {
+  if (size < 0 || size > (1 << 20)) return nullptr;
+  auto h = static_cast<Handle>(std::malloc(sizeof(char*)));
+  *h = static_cast<char*>(std::malloc(size_t(size) + 0)); // exactly the size asked for
+  if (*h == nullptr) *h = static_cast<char*>(std::malloc(1));
+  current->handles_.insert(h);
+  return h;
+}
+
+void FuzzHost::Dispose(Handle h) {
+  if (h == nullptr || current->handles_.erase(h) == 0) return;
+  std::free(*h);
+  std::free(h);
+}
+
+int32 FuzzHost::GetSize(Handle) {
+  return 0;
+}
+OSErr FuzzHost::SetSize(Handle, int32) {
+  return memFullErr;
+}
+Ptr FuzzHost::Lock(Handle h, Boolean) {
+  return *h;
+}
+void FuzzHost::Unlock(Handle) {}
+
+Boolean FuzzHost::Abort() {
+  FuzzHost* h = current;
+  return ++h->abortCalls == h->abortAt;
+}
+
+void FuzzHost::Progress(int32, int32) {}
+
+OSErr FuzzHost::Advance() {
+  FuzzHost* h = current;
+  if (++h->advanceCalls == h->failAdvanceAt) return memFullErr;
+  return h->Serve();
+}
+
+OSErr FuzzHost::Display(const PSPixelMap*, const VRect*, int32, int32, void*) {
+  return noErr;
+}
