@@ -91,6 +91,10 @@ class PeFile:
         if base == 0:
             return []
         out = []
+        # File offsets of each resource's data and of its language entry, for
+        # tests that alter a resource in place.
+        self.resource_data_offsets = {}
+        self.resource_language_offsets = {}
 
         def entry_name(value):
             if value & 0x80000000:
@@ -112,6 +116,8 @@ class PeFile:
                     if len(path) != 2:
                         raise PeError("resource data at depth %d" % len(path))
                     data_rva, size, _cp, _ = struct.unpack("<IIII", self.read(base + target, 16))
+                    self.resource_data_offsets[(path[0], path[1])] = self.offset(data_rva)
+                    self.resource_language_offsets[(path[0], path[1])] = self.offset(rva + 16 + 8 * i)
                     out.append((path[0], path[1], key, self.read(data_rva, size)))
 
         walk(base, [])

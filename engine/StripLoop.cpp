@@ -1,0 +1,94 @@
+#include "engine/StripLoop.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "engine/ToneKernel.h"
+
+namespace {
+
+constexpr Fixed kUnitRate = 65536;
+constexpr int16 kFullPadding = 255;
+
+// A strip bottom below the filter rectangle is allowed, but it must stay a 16-bit
+// coordinate: past the largest one it would wrap to an inverted rectangle.
+int16 StripBottom(int16 top, int16 rows) {
+  return int16(std::min<int32>(int32(top) + rows, std::numeric_limits<int16>::max()));
+}
+
+void SetStripRectangles(FilterRecord* fr, int16 top, int16 rows) {
+  fr->inRect = fr->filterRect;
+  fr->inRect.top = top;
+  fr->inRect.bottom = StripBottom(top, rows);
+  fr->maskRect = fr->inRect;
+  fr->outRect = fr->maskRect;
+}
+
+void UseAllPlanes(FilterRecord* fr) {
+  fr->inLoPlane = fr->outLoPlane = 0;
+  fr->inHiPlane = fr->outHiPlane = int16(fr->planes - 1);
+  fr->inputRate = fr->maskRate = kUnitRate;
+}
+
+} // namespace
+
+int16 EffectiveStripRows(const TintParameters* parameters) {
+  return std::max<int16>(parameters->stripRows, 1);
+}
+
+int16 PlanStripRows(int16 stripRows, int32 rowCost, int32 maxSpace, int16 height) {
+  if (int64(stripRows) * rowCost < maxSpace) {
+    for (;;) {
+      if (stripRows >= height) break;
+      ++stripRows;
+      if (int64(stripRows) * rowCost >= maxSpace) break;
+    }
+  }
+  return stripRows;
+}
+
+void EmptyRectangles(FilterRecord* fr) {
+  fr->inRect = fr->outRect = fr->maskRect = Rect{0, 0, 0, 0};
+}
+
+void FilterWholeImage(PluginGlobals* globals) {
+  FilterRecord* fr = globals->filterRecord;
+  TintParameters* p = GetParameters(fr);
+  UseAllPlanes(fr);
+  const int16 height = int16(fr->filterRect.bottom - fr->filterRect.top);
+  p->stripRows = height;
+  // The strip is the whole rectangle, so the walk is one pass when the rectangle has
+  // rows and none otherwise. Deciding that on the coordinates themselves keeps a
+  // rectangle taller than a 16-bit height from stepping by a wrapped, negative count.
+  if (fr->filterRect.top < fr->filterRect.bottom) {
+    if (fr->abortProc != nullptr && fr->abortProc()) {
+      *globals->result = userCanceledErr;
+    } else {
+      fr->inRect = fr->outRect = fr->maskRect = fr->filterRect;
+      *globals->result = fr->advanceState();
+      if (*globals->result == noErr) ToneBuffers(globals, true);
+    }
+  }
+  EmptyRectangles(fr);
+}
+
+void SetUpFirstStrip(PluginGlobals* globals) {
+  FilterRecord* fr = globals->filterRecord;
+  UseAllPlanes(fr);
+  fr->inputPadding = fr->outputPadding = fr->maskPadding = kFullPadding;
+  SetStripRectangles(fr, fr->filterRect.top, EffectiveStripRows(GetParameters(fr)));
+}
+
+bool AdvanceStrip(PluginGlobals* globals) {
+  FilterRecord* fr = globals->filterRecord;
+  const int16 rows = EffectiveStripRows(GetParameters(fr));
+  // In 32 bits, so that the last strip of a rectangle near the largest coordinate
+  // ends the walk instead of wrapping to a negative top.
+  const int32 top = int32(fr->inRect.top) + rows;
+  if (top >= fr->filterRect.bottom) {
+    EmptyRectangles(fr);
+    return false;
+  }
+  SetStripRectangles(fr, int16(top), rows);
+  return true;
+}

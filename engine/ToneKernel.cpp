@@ -1,0 +1,115 @@
+#include "engine/ToneKernel.h"
+
+#include "engine/TonePlan.h"
+#include "plugin/TintParameters.h"
+
+int16 PlanesForMode(int16 mode, int16 defaultPlanes) {
+  // Indexed by the image mode; 0 marks the multichannel mode, which has no fixed count.
+  constexpr int16 kPlanes[] = {1, 1, 3, 3, 4, 3, 3, 0, 1, 3, 1, 3};
+  constexpr int16 kModes = int16(sizeof kPlanes / sizeof kPlanes[0]);
+  if (mode < 0 || mode >= kModes || mode == plugInModeMultichannel) return defaultPlanes;
+  return kPlanes[mode];
+}
+
+namespace {
+
+// Everything one kernel call needs, read from the record when the call starts.
+struct ToneJob {
+  const uint8* in = nullptr;
+  uint8* out = nullptr;
+  ptrdiff_t inRowBytes = 0;
+  ptrdiff_t outRowBytes = 0;
+  int32 rows = 0;
+  int32 columns = 0;
+  int32 firstDone = 0; // progress value of the first row
+  int32 total = 0;     // progress total
+  TonePlan plan;
+};
+
+ToneJob MakeJob(const FilterRecord* fr) {
+  ToneJob job;
+  // The rectangle's extents are 16-bit differences, as the host's coordinates are.
+  job.rows = int16(fr->outRect.bottom - fr->outRect.top);
+  job.columns = int16(fr->outRect.right - fr->outRect.left);
+  job.total = int16(fr->filterRect.bottom - fr->filterRect.top);
+  job.firstDone = int32(fr->outRect.top) - int32(fr->filterRect.top);
+  job.in = static_cast<const uint8*>(fr->inData);
+  job.out = static_cast<uint8*>(fr->outData);
+  job.inRowBytes = fr->inRowBytes;
+  job.outRowBytes = fr->outRowBytes;
+
+  bool apply[3] = {false, false, false};
+  int16 tone[3] = {0, 0, 0};
+  if (const TintParameters* p = GetParameters(fr)) {
+    apply[0] = p->applyRed != 0;
+    apply[1] = p->applyGreen != 0;
+    apply[2] = p->applyBlue != 0;
+    tone[0] = p->toneRed;
+    tone[1] = p->toneGreen;
+    tone[2] = p->toneBlue;
+  }
+  int16 handled = PlanesForMode(fr->imageMode, 0);
+  // Without both buffers there is nothing to read or write: the questions and the
+  // progress still follow the rectangle.
+  if (job.in == nullptr || job.out == nullptr) handled = 0;
+  job.plan = MakeTonePlan(handled, int32(fr->inHiPlane) - int32(fr->inLoPlane) + 1, fr->planes,
+                          apply, tone);
+  return job;
+}
+
+void ReportProgress(const FilterRecord* fr, const ToneJob& job, int32 row) {
+  // The host's progressProc is optional in practice; a missing one gets no report.
+  if (fr->progressProc != nullptr) fr->progressProc(job.firstDone + row, job.total);
+}
+
+} // namespace
+
+// Asks the abort question for each pixel of a row before writing any of them, then
+// tones the pixels that came before a "true" answer in one run: the host's question
+// still precedes the writing of every pixel, and the run can be done many pixels at
+// a time.
+void ToneBuffers(PluginGlobals* globals, bool progress) {
+  const FilterRecord* fr = globals->filterRecord;
+  const ToneJob job = MakeJob(fr);
+  if (job.rows <= 0) return;
+  const TestAbortProc abortProc = fr->abortProc;
+
+  for (int32 r = 0; r < job.rows; ++r) {
+    if (progress) ReportProgress(fr, job, r);
+    int32 run = job.columns > 0 ? job.columns : 0;
+    bool aborted = false;
+    if (abortProc != nullptr) {
+      for (int32 c = 0; c < run; ++c) {
+        if (abortProc()) {
+          run = c;
+          aborted = true;
+          break;
+        }
+      }
+    }
+    ToneRunFast(job.in + r * job.inRowBytes, job.out + r * job.outRowBytes, run, job.plan);
+    if (aborted) {
+      *globals->result = userCanceledErr;
+      return;
+    }
+  }
+}
+
+void ToneBuffersReference(PluginGlobals* globals, bool progress) {
+  const FilterRecord* fr = globals->filterRecord;
+  const ToneJob job = MakeJob(fr);
+  if (job.rows <= 0) return;
+
+  for (int32 r = 0; r < job.rows; ++r) {
+    const uint8* in = job.in + r * job.inRowBytes;
+    uint8* out = job.out + r * job.outRowBytes;
+    if (progress) ReportProgress(fr, job, r);
+    for (int32 c = 0; c < job.columns; ++c) {
+      if (fr->abortProc != nullptr && fr->abortProc()) {
+        *globals->result = userCanceledErr;
+        return;
+      }
+      ToneRunReference(in + c * job.plan.inStep, out + c * job.plan.outStep, 1, job.plan);
+    }
+  }
+}

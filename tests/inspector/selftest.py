@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Proves that the inspector catches faults: alters one field at a time in a
+copy of a good plug-in file and expects the inspector to reject each copy with
+a message about that field.
+
+Usage: selftest.py GOOD_FILE"""
+
+import os
+import struct
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from inspect_plugin import Inspector, expected_pipl_properties  # noqa: E402
+from pefile_lite import PeFile  # noqa: E402
+
+
+def patch_at(data, offset, new):
+    data[offset : offset + len(new)] = new
+
+
+def find_once(data, needle):
+    at = data.find(needle)
+    if at < 0 or data.find(needle, at + 1) >= 0:
+        raise SystemExit("selftest: %r not found exactly once" % needle)
+    return at
+
+
+def mutations(pe):
+    """(description, expected words in a failure, function altering a bytearray)."""
+    res = pe.resource_data_offsets
+    pipl = res[("PIPL", 16000)]
+    dialog = res[(5, "MOSSBRACKETPARAM")]
+    strings = res[(6, 1001)]
+    cursor1 = res[(1, 1)]
+    version = res[(16, 1)]
+    pipl_size = 10 + sum(16 + len(d) for _, d in expected_pipl_properties("wx86"))
+    entry_key = b"4668" if pe.is64 else b"68xw"
+    other_key = b"68xw" if pe.is64 else b"4668"
+    # Offset of the first control of the dialog: header, empty menu and class,
+    # caption "Tintara", font fields and face, then 4-byte alignment.
+    first_control = 26 + 2 + 2 + 16 + 6 + 2 * (len("ＭＳ Ｐゴシック") + 1)
+    first_control = (first_control + 3) & ~3
+
+    def at(offset, new):
+        return lambda d: patch_at(d, offset, new)
+
+    def replace(old, new):
+        return lambda d: patch_at(d, find_once(d, old), new)
+
+    return [
+        ("PiPL property count", "property count", at(pipl + 6, struct.pack("<I", 8))),
+        ("PiPL 'mode' byte", "'mode' data", replace(b"\x5f\xc0\x00\x00MIB8", b"\x5e\xc0\x00\x00MIB8")),
+        ("PiPL length of 'name'", "'name' length", at(pipl + 10 + 16 + 4 + 12, struct.pack("<I", 7))),
+        ("PiPL entry key of the other target", "key", replace(entry_key, other_key)),
+        ("PiPL last 'fici' flags", "'fici' data", at(pipl + pipl_size - 2, b"\x07")),
+        ("dialog style", "dialog style", at(dialog + 12, struct.pack("<I", 0x80C808C0 | 0x10000000))),
+        ("dialog font charset", "charset", at(dialog + 26 + 2 + 2 + 16 + 5, b"\x00")),
+        ("first control's style", "control 1 (id 1) style", at(dialog + first_control + 8, b"\x00")),
+        ("first control's width", "rectangle", at(dialog + first_control + 16, struct.pack("<h", 29))),
+        ("About caption", "string 16001", replace("Mossbracket".encode("utf-16-le"), "Mossbracken".encode("utf-16-le"))),
+        ("About text line", "About text", replace("\n\n".encode("utf-16-le"), "\n-".encode("utf-16-le"))),
+        ("cursor hot spot", "hot spot", at(cursor1, struct.pack("<H", 7))),
+        ("cursor pixel outside its box", "top-left box", at(cursor1 + 4 + 48 + 128, b"\x00")),
+        ("version file flags", "file flags", at(version + 40 + 28, struct.pack("<I", 1))),
+        ("language of the dialog", "language", at(pe.resource_language_offsets[(5, "MOSSBRACKETPARAM")], struct.pack("<I", 0x409))),
+        ("export directory name", "library name", replace(b"MOSSBRACKET.8bf\0", b"MOSSBRACKET.8bg\0")),
+        ("export name", "exports", at(export_name_offset(pe), b"ENTRYPOINX")),
+        ("imported DLL", "imported DLLs", replace(b"USER32.dll\0", b"USER33.dll\0")),
+    ]
+
+
+def export_name_offset(pe):
+    """File offset of the first exported name."""
+    rva, _ = pe.directories[0]
+    names_rva = pe.u32(rva + 32)
+    return pe.offset(pe.u32(names_rva))
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    good = open(sys.argv[1], "rb").read()
+    baseline = Inspector(sys.argv[1])
+    baseline.run()
+    if baseline.failures:
+        print("selftest: the unaltered file fails already:")
+        print("\n".join("  " + f for f in baseline.failures))
+        return 1
+    pe = PeFile(good)
+    pe.resources()
+    missed = []
+    with tempfile.TemporaryDirectory() as tmp:
+        for what, words, mutate in mutations(pe):
+            data = bytearray(good)
+            mutate(data)
+            if data == bytearray(good):
+                missed.append("%s: the alteration changed nothing" % what)
+                continue
+            path = os.path.join(tmp, "altered.8bf")
+            with open(path, "wb") as f:
+                f.write(data)
+            inspector = Inspector(path)
+            inspector.run()
+            if not any(words in failure for failure in inspector.failures):
+                missed.append("%s: no failure mentions %r (got %r)" % (what, words, inspector.failures))
+    print("%s: %d alterations, %d missed" % (sys.argv[1], len(mutations(pe)), len(missed)))
+    for m in missed:
+        print("  " + m)
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Checks both built plug-in files field by field (property list, dialog
+# template, strings, cursors, version block, languages, exports, imports),
+# then proves on altered copies that the inspector rejects a wrong byte.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+files=(build/win32/Tintara.8bf build/win64/Tintara.8bf)
+for f in "${files[@]}"; do
+  [ -f "$f" ] || { echo "missing $f: run scripts/build first"; exit 1; }
+done
+python3 tests/inspector/inspect_plugin.py "${files[@]}"
+for f in "${files[@]}"; do
+  python3 tests/inspector/selftest.py "$f"
+done

@@ -1,0 +1,138 @@
+// The proxy geometry: the worked rectangles at zoom 1 and 2, with and without pan,
+// the host's answer, and stored values outside the record's range.
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "engine/ProxyGeometry.h"
+
+namespace {
+
+class ProxyTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    host.UseAdvanceState([this] {
+      advanceCalls++;
+      return answer;
+    });
+    host.record.planes = 4;
+  }
+  void Compute(Rect filterRect, int16 zoom, int16 offsetH = 0, int16 offsetV = 0) {
+    host.record.filterRect = filterRect;
+    rig.params.zoom = zoom;
+    rig.params.offsetH = offsetH;
+    rig.params.offsetV = offsetV;
+    ComputeProxy(&globals);
+  }
+
+  SimulatedHost host;
+  ParameterRig rig{host.record};
+  int16 result = 0;
+  // The preview area's right and bottom are its width and height.
+  PluginGlobals globals{&result, &host.record, {40, 30, 190, 170}};
+  int advanceCalls = 0;
+  OSErr answer = noErr;
+};
+
+TEST_F(ProxyTest, ZoomTwoCentred) {
+  Compute(Rect{0, 0, 1000, 1500}, 2);
+  const FilterRecord& fr = host.record;
+  EXPECT_EQ(fr.filterRect, (Rect{310, 580, 690, 920}));
+  EXPECT_EQ(fr.inRect, (Rect{155, 290, 345, 460}));
+  EXPECT_EQ(fr.outRect, fr.inRect);
+  EXPECT_EQ(fr.maskRect, fr.inRect);
+  EXPECT_EQ(fr.inputRate, 131072);
+  EXPECT_EQ(fr.maskRate, 131072);
+  EXPECT_EQ(rig.params.imageRect, (Rect{0, 0, 1000, 1500}));
+  EXPECT_EQ(fr.inLoPlane, 0);
+  EXPECT_EQ(fr.inHiPlane, 3);
+  EXPECT_EQ(fr.outLoPlane, 0);
+  EXPECT_EQ(fr.outHiPlane, 3);
+  EXPECT_EQ(fr.inputPadding, 255);
+  EXPECT_EQ(fr.outputPadding, 255);
+  EXPECT_EQ(fr.maskPadding, 255);
+  EXPECT_EQ(advanceCalls, 1);
+  EXPECT_EQ(result, noErr);
+  EXPECT_TRUE(ProxyBuffersDelivered());
+}
+
+TEST_F(ProxyTest, ZoomTwoWithOffsets) {
+  Compute(Rect{0, 0, 1000, 1500}, 2, -100, 50);
+  EXPECT_EQ(host.record.filterRect, (Rect{360, 480, 740, 820}));
+  EXPECT_EQ(host.record.inRect, (Rect{180, 240, 370, 410}));
+}
+
+TEST_F(ProxyTest, OddDifferenceGoesToTheFarSide) {
+  Compute(Rect{0, 0, 1000, 1001}, 2);
+  EXPECT_EQ(host.record.filterRect.left, 330);
+  EXPECT_EQ(host.record.filterRect.right, 670);
+}
+
+TEST_F(ProxyTest, SmallImageAtZoomTwoAndOne) {
+  Compute(Rect{0, 0, 200, 300}, 2);
+  EXPECT_EQ(host.record.filterRect, (Rect{0, 0, 200, 300}));
+  EXPECT_EQ(host.record.inRect, (Rect{0, 0, 100, 150}));
+  EXPECT_EQ(host.record.inputRate, 131072);
+
+  Compute(Rect{0, 0, 200, 300}, 1, 9, 9);
+  EXPECT_EQ(host.record.filterRect, (Rect{14, 74, 204, 244}));
+  Compute(Rect{0, 0, 200, 300}, 1);
+  EXPECT_EQ(host.record.filterRect, (Rect{5, 65, 195, 235}));
+  EXPECT_EQ(host.record.inRect, host.record.filterRect);
+  EXPECT_EQ(host.record.inputRate, 65536);
+}
+
+TEST_F(ProxyTest, WidthEqualToSpanUsesOnlyTheOffset) {
+  Compute(Rect{10, 20, 390, 360}, 2, 7, -3);
+  EXPECT_EQ(host.record.filterRect, (Rect{7, 27, 387, 367}));
+}
+
+TEST_F(ProxyTest, SecondCallWithoutRestoreTreatsTheAreaAsTheImage) {
+  Compute(Rect{0, 0, 1000, 1500}, 1);
+  const Rect first = host.record.filterRect;
+  EXPECT_EQ(first, (Rect{405, 665, 595, 835}));
+  ComputeProxy(&globals);
+  EXPECT_EQ(rig.params.imageRect, first);
+  EXPECT_EQ(host.record.filterRect, first);
+}
+
+TEST_F(ProxyTest, HostAnswerLandsInTheResult) {
+  answer = -108;
+  Compute(Rect{0, 0, 100, 100}, 1);
+  EXPECT_EQ(result, -108);
+  EXPECT_FALSE(ProxyBuffersDelivered());
+  answer = noErr;
+  Compute(Rect{0, 0, 100, 100}, 1);
+  EXPECT_EQ(result, noErr);
+  EXPECT_TRUE(ProxyBuffersDelivered());
+}
+
+TEST_F(ProxyTest, NoAdvanceStateIsNeverCalled) {
+  host.UseAdvanceState(nullptr);
+  result = 0;
+  Compute(Rect{0, 0, 1000, 1500}, 2);
+  EXPECT_EQ(result, noErr);
+  EXPECT_FALSE(ProxyBuffersDelivered());
+  EXPECT_EQ(host.record.inRect, (Rect{155, 290, 345, 460}));
+}
+
+TEST_F(ProxyTest, StoredZoomBelowOneCountsAsOne) {
+  for (int16 zoom : {int16(0), int16(-3)}) {
+    Compute(Rect{0, 0, 200, 300}, zoom);
+    EXPECT_EQ(host.record.filterRect, (Rect{5, 65, 195, 235}));
+    EXPECT_EQ(host.record.inputRate, 65536);
+  }
+}
+
+TEST(ScaleRect, TruncatesTowardZero) {
+  Rect r{-5, -3, 7, 9};
+  ScaleRect(&r, 1, 2);
+  EXPECT_EQ(r, (Rect{-2, -1, 3, 4}));
+  Rect s{100, 30000, -100, 7};
+  ScaleRect(&s, 3, 4);
+  EXPECT_EQ(s, (Rect{75, 22500, -75, 5}));
+  Rect t{1, 2, 3, 4};
+  ScaleRect(&t, 1, 0);
+  EXPECT_EQ(t, (Rect{1, 2, 3, 4}));
+}
+
+} // namespace

@@ -1,0 +1,447 @@
+#include "FilterHost.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "HandleSuite.h"
+#include "Pipl.h"
+#include "Trace.h"
+
+namespace {
+
+// The job whose record the plug-in is holding: host callbacks carry no context.
+FilterHost* activeHost = nullptr;
+
+constexpr OSType kHostSignature = FourCC("tHst");
+constexpr int16 filterCaseFlatImageNoSelection = 1;
+constexpr int16 filterCaseEditableTransparencyNoSelection = 4;
+constexpr char hostSupportsFractionalSampling = 2;
+constexpr int16 plugIncolorServicesBackgroundColor = 0;
+constexpr int16 plugIncolorServicesForegroundColor = 1;
+
+Fixed ToFixed(double value) {
+  return Fixed(value * 65536.0 + 0.5);
+}
+
+bool AllEmpty(const FilterRecord& record) {
+  return RectEmpty(record.inRect) && RectEmpty(record.outRect) && RectEmpty(record.maskRect);
+}
+
+std::string PascalText(const unsigned char* text) {
+  if (text == nullptr) return {};
+  std::string out;
+  for (int i = 1; i <= text[0]; ++i) {
+    unsigned char c = text[i];
+    if (c >= 0x20 && c < 0x7F)
+      out += char(c);
+    else {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+      out += buffer;
+    }
+  }
+  return out;
+}
+
+} // namespace
+
+FilterHost::FilterHost(const HostOptions& options, HostImage& image, HostPlatform& platform)
+    : options_(options), image_(image), platform_(platform) {}
+
+FilterHost::~FilterHost() {
+  if (activeHost == this) activeHost = nullptr;
+}
+
+void FilterHost::SetUpRecord() {
+  // The 6.0-era record that most hosts allocate, zero-filled, ending at a guard
+  // page: a plug-in that reads a later field faults instead of reading garbage.
+  recordMemory_ = GuardedBlock(kFilterRecordSize60);
+  record_ = reinterpret_cast<FilterRecord*>(recordMemory_.data());
+  FilterRecord& r = *record_;
+  r.abortProc = AbortProc;
+  r.progressProc = ProgressProc;
+  r.parameters = parameters_;
+  r.imageSize.v = int16(image_.height);
+  r.imageSize.h = int16(image_.width);
+  r.planes = int16(image_.planes);
+  r.filterRect = filterRect_;
+  r.background = RGBColor{0xFFFF, 0xFFFF, 0xFFFF};
+  r.foreground = RGBColor{0, 0, 0};
+  r.maxSpace = options_.maxSpace;
+  r.backColor[0] = r.backColor[1] = r.backColor[2] = 255;
+  r.hostSig = kHostSignature;
+  r.imageMode = plugInModeRGBColor;
+  r.imageHRes = r.imageVRes = 72 << 16;
+  r.wholeSize = r.imageSize;
+  // An sRGB monitor: gamma 2.2, Rec. 709 primaries, D65 white.
+  r.monitor =
+      PlugInMonitor{ToFixed(2.2),  ToFixed(0.64), ToFixed(0.33),   ToFixed(0.30),   ToFixed(0.60),
+                    ToFixed(0.15), ToFixed(0.06), ToFixed(0.3127), ToFixed(0.3290), ToFixed(0.25)};
+  platformData_.hwnd = platform_.Window();
+  r.platformData = &platformData_;
+  r.processEvent = ProcessEventProc;
+  r.displayPixels = options_.displayPixels ? DisplayPixelsProc : nullptr;
+  r.handleProcs = options_.handleProcs ? HandleSuite::Procs() : nullptr;
+  bool transparency = image_.planes == 4;
+  r.filterCase =
+      transparency ? filterCaseEditableTransparencyNoSelection : filterCaseFlatImageNoSelection;
+  r.dummyPlaneValue = -1;
+  r.advanceState = options_.advanceState ? AdvanceStateProc : nullptr;
+  r.supportsPadding = 1;
+  r.inputPadding = r.outputPadding = r.maskPadding = plugInWantsEdgeReplication;
+  r.samplingSupport = hostSupportsFractionalSampling;
+  r.inputRate = r.maskRate = 65536;
+  r.colorServices = options_.colorServices ? ColorServicesProc : nullptr;
+  int16 layerPlanes = transparency ? 3 : 0;
+  r.inLayerPlanes = r.outLayerPlanes = r.absLayerPlanes = layerPlanes;
+  r.inTransparencyMask = r.outTransparencyMask = r.absTransparencyMask = transparency ? 1 : 0;
+  int16 nonLayer = transparency ? 0 : 3;
+  r.inNonLayerPlanes = r.outNonLayerPlanes = r.absNonLayerPlanes = nonLayer;
+  if (options_.descriptors) r.descriptorParameters = &descriptorParameters_;
+  r.errorString = &errorString_;
+  r.depth = 8;
+}
+
+int16 FilterHost::Call(int16 selector) {
+  int16 result = noErr;
+  HostTrace().Line("call %s", SelectorName(selector));
+  platform_.BeginCall(selector);
+  entry_(selector, record_, &dataSlot_, &result);
+  platform_.EndCall(selector);
+  HostTrace().Line("result %s %s", SelectorName(selector), ResultText(result).c_str());
+  if (errorString_[0] != 0) {
+    HostTrace().Line("errorString \"%s\"", PascalText(errorString_).c_str());
+    errorString_[0] = 0;
+  }
+  return result;
+}
+
+void FilterHost::CallAbout() {
+  GuardedBlock about(sizeof(AboutRecord));
+  auto* record = reinterpret_cast<AboutRecord*>(about.data());
+  platformData_.hwnd = platform_.Window();
+  record->platformData = &platformData_;
+  intptr_t slotBefore = dataSlot_;
+  int16 result = 0x5A5A; // About never reports; a plug-in that writes here shows it
+  HostTrace().Line("call About");
+  platform_.BeginCall(filterSelectorAbout);
+  entry_(filterSelectorAbout, record, &dataSlot_, &result);
+  platform_.EndCall(filterSelectorAbout);
+  HostTrace().Line("result About %s%s", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
+                   dataSlot_ == slotBefore ? "" : " dataSlotChanged");
+}
+
+void FilterHost::TakeDescriptor() {
+  Handle handle = descriptorParameters_.descriptor;
+  descriptorParameters_.descriptor = nullptr;
+  if (handle == nullptr) {
+    HostTrace().Line("descriptor none recorded");
+    return;
+  }
+  std::string error;
+  Descriptor recorded;
+  if (!ReadDescriptorHandle(handle, recorded, error)) {
+    HostTrace().Line("descriptor unreadable: %s", error.c_str());
+    return;
+  }
+  HandleSuite::Instance().Dispose(handle);
+  descriptor_ = recorded;
+  haveDescriptor_ = true;
+  HostTrace().Line("descriptor recorded items=%zu recordInfo=%d", descriptor_.items.size(),
+                   descriptorParameters_.recordInfo);
+}
+
+int16 FilterHost::RunOnce(int run) {
+  SetUpRecord();
+  HostTrace().Line("run %d image=%dx%d planes=%d filterRect=%s maxSpace=%d", run + 1, image_.width,
+                   image_.height, image_.planes, RectText(filterRect_).c_str(), options_.maxSpace);
+  if (options_.descriptors) {
+    descriptorParameters_ = PIDescriptorParameters{};
+    descriptorParameters_.descriptorParametersVersion = kCurrentDescriptorParametersVersion;
+    descriptorParameters_.playInfo = options_.playInfo;
+    descriptorParameters_.recordInfo = plugInDialogOptional;
+    descriptorParameters_.readDescriptorProcs = DescriptorReadProcs();
+    descriptorParameters_.writeDescriptorProcs = DescriptorWriteProcs();
+    // Without handle services the plug-in disposes of handles its own way, so a
+    // descriptor of this host's handles cannot be handed to it.
+    if (haveDescriptor_ && options_.handleProcs) {
+      descriptorParameters_.descriptor = NewDescriptorHandle(descriptor_);
+    }
+  }
+  BufferServer server(image_, filterRect_);
+  server_ = &server;
+  int16 result = noErr;
+  int16 finish = noErr;
+  bool started = false;
+  if (options_.parameters) result = Call(filterSelectorParameters);
+  parameters_ = record_->parameters;
+  if (result == noErr) {
+    result = Call(filterSelectorPrepare);
+    HostTrace().Line("prepared maxSpace=%d bufferSpace=%d", record_->maxSpace,
+                     record_->bufferSpace);
+  }
+  if (result == noErr) {
+    result = Call(filterSelectorStart);
+    server.Flush();
+    started = result == noErr;
+  }
+  if (started) {
+    // Continue until every rectangle comes back empty; a plug-in that never
+    // empties them is stopped loudly rather than looped forever.
+    int limit = 4 * (image_.height + image_.width) + 16;
+    int continues = 0;
+    while (result == noErr && !AllEmpty(*record_)) {
+      if (++continues > limit) {
+        HostTrace().Line("stopped: %d Continue calls and the rectangles are still not empty",
+                         limit);
+        std::fprintf(stderr, "tintara-host: the plug-in asked for more than %d strips; stopped\n",
+                     limit);
+        result = filterBadParameters;
+        server_ = nullptr;
+        server.Release(*record_);
+        return result;
+      }
+      result = server.Serve(*record_, "serve");
+      if (result != noErr) {
+        HostTrace().Line("  serve -> %s", ResultText(result).c_str());
+        break;
+      }
+      result = Call(filterSelectorContinue);
+      server.Flush();
+    }
+    // Finish follows a successful Start, also after a failed or cancelled Continue.
+    finish = Call(filterSelectorFinish);
+    TakeDescriptor();
+  }
+  parameters_ = record_->parameters;
+  strips_ += server.Strips();
+  server.Release(*record_);
+  server_ = nullptr;
+  if (descriptorParameters_.descriptor != nullptr) {
+    // A descriptor the run never consumed goes back to the host.
+    HandleSuite::Instance().Dispose(descriptorParameters_.descriptor);
+    descriptorParameters_.descriptor = nullptr;
+  }
+  return result != noErr ? result : finish;
+}
+
+JobOutcome FilterHost::Run(PluginEntryProc entry) {
+  JobOutcome outcome;
+  entry_ = entry;
+  activeHost = this;
+  double start = platform_.Seconds();
+  filterRect_ =
+      options_.hasRect ? options_.rect : Rect{0, 0, int16(image_.height), int16(image_.width)};
+  std::string error;
+  if (!options_.descriptorIn.empty()) {
+    if (!LoadDescriptorFile(options_.descriptorIn, descriptor_, error)) {
+      outcome.hostFailure = true;
+      outcome.message = error;
+      return outcome;
+    }
+    haveDescriptor_ = true;
+  }
+  if (!LoadState(error)) {
+    outcome.hostFailure = true;
+    outcome.message = error;
+    return outcome;
+  }
+  if (options_.about) {
+    SetUpRecord();
+    CallAbout();
+  }
+  for (int run = 0; run < options_.runs; ++run) {
+    outcome.result = RunOnce(run);
+    outcome.runsDone = run + 1;
+    if (outcome.result != noErr) break;
+  }
+  if (!options_.descriptorOut.empty() && haveDescriptor_ &&
+      !SaveDescriptorFile(options_.descriptorOut, descriptor_, error)) {
+    outcome.hostFailure = true;
+    outcome.message = error;
+  }
+  if (!SaveState(error)) {
+    outcome.hostFailure = true;
+    outcome.message = error;
+  }
+  outcome.seconds = platform_.Seconds() - start;
+  outcome.strips = strips_;
+  outcome.advanceStateCalls = advanceCalls_;
+  HandleSuite& handles = HandleSuite::Instance();
+  outcome.liveHandles = handles.LiveCount();
+  auto leaked = handles.PluginHandlesExcept({reinterpret_cast<Handle>(dataSlot_), parameters_});
+  outcome.leakedHandles = leaked.size();
+  HostTrace().Line("end handles=%zu leaked=%zu badDisposes=%d openDescriptors=%d",
+                   outcome.liveHandles, outcome.leakedHandles, handles.BadDisposes(),
+                   OpenDescriptorTokens());
+  activeHost = nullptr;
+  return outcome;
+}
+
+bool FilterHost::LoadState(std::string& error) {
+  if (options_.state.empty()) return true;
+  std::ifstream file(options_.state);
+  if (!file) return true; // the first run creates it
+  if (!options_.handleProcs) {
+    error = "--state needs the handle suite (the parameters are a host handle)";
+    return false;
+  }
+  std::string magic;
+  std::size_t size = 0;
+  file >> magic >> size;
+  if (magic != "tintara-host-parameters" || size > 1 << 20) {
+    error = options_.state + " is not a parameters file of this host";
+    return false;
+  }
+  Handle handle = HandleSuite::Instance().New(int32(size), HandleSuite::Owner::Plugin);
+  for (std::size_t i = 0; i < size; ++i) {
+    unsigned value = 0;
+    if (!(file >> std::hex >> value) || value > 255) {
+      HandleSuite::Instance().Dispose(handle);
+      error = options_.state + " is truncated";
+      return false;
+    }
+    (*handle)[i] = char(value);
+  }
+  parameters_ = handle;
+  HostTrace().Line("state loaded %zu bytes from %s", size, options_.state.c_str());
+  return true;
+}
+
+bool FilterHost::SaveState(std::string& error) {
+  if (options_.state.empty() || parameters_ == nullptr) return true;
+  if (!options_.handleProcs || !HandleSuite::Instance().IsLive(parameters_)) {
+    error = "the parameters are not a handle of this host; --state not saved";
+    return false;
+  }
+  std::ofstream file(options_.state);
+  int32 size = HandleSuite::Instance().Size(parameters_);
+  file << "tintara-host-parameters " << size << "\n";
+  char buffer[4];
+  for (int32 i = 0; i < size; ++i) {
+    std::snprintf(buffer, sizeof buffer, "%02x", unsigned(uint8_t((*parameters_)[i])));
+    file << buffer << ((i % 32 == 31) ? "\n" : " ");
+  }
+  file << "\n";
+  if (!file) {
+    error = "cannot write " + options_.state;
+    return false;
+  }
+  return true;
+}
+
+Boolean FilterHost::AbortProc() {
+  FilterHost* host = activeHost;
+  if (host == nullptr) return 0;
+  int call = ++host->abortCalls_;
+  bool abort = host->options_.abortAfter > 0 && call >= host->options_.abortAfter;
+  HostTrace().Line("abortProc #%d -> %d", call, abort ? 1 : 0);
+  return abort ? 1 : 0;
+}
+
+void FilterHost::ProgressProc(int32 done, int32 total) {
+  FilterHost* host = activeHost;
+  HostTrace().Line("progress %d/%d", done, total);
+  if (host == nullptr || host->options_.quiet || total <= 0) return;
+  int percent = int(int64_t(done) * 100 / total);
+  if (percent == host->lastProgress_) return;
+  host->lastProgress_ = percent;
+  int filled = percent / 4 > 25 ? 25 : (percent < 0 ? 0 : percent / 4);
+  std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "#########################", 25 - filled, "",
+               percent);
+  if (done >= total) {
+    std::fputc('\n', stderr);
+    host->lastProgress_ = -1;
+  }
+  std::fflush(stderr);
+}
+
+OSErr FilterHost::AdvanceStateProc() {
+  FilterHost* host = activeHost;
+  if (host == nullptr || host->server_ == nullptr) return paramErr;
+  ++host->advanceCalls_;
+  OSErr result = host->server_->Serve(*host->record_, "advanceState");
+  HostTrace().Line("  advanceState -> %s", ResultText(result).c_str());
+  return result;
+}
+
+OSErr FilterHost::DisplayPixelsProc(const PSPixelMap* map, const VRect* srcRect, int32 dstRow,
+                                    int32 dstCol, void* context) {
+  FilterHost* host = activeHost;
+  if (host == nullptr || map == nullptr || srcRect == nullptr) {
+    HostTrace().Line("displayPixels -> paramErr (null map or rectangle)");
+    return paramErr;
+  }
+  return host->platform_.DisplayPixels(map, srcRect, dstRow, dstCol, context);
+}
+
+OSErr FilterHost::ColorServicesProc(ColorServicesInfo* info) {
+  FilterHost* host = activeHost;
+  if (host == nullptr || info == nullptr) return paramErr;
+  if (info->infoSize < int32(sizeof(ColorServicesInfo))) {
+    HostTrace().Line("colorServices infoSize=%d -> paramErr", info->infoSize);
+    return paramErr;
+  }
+  switch (info->selector) {
+  case plugIncolorServicesChooseColor: {
+    std::string prompt = PascalText(
+        info->selectorParameter.pickerPrompt ? *info->selectorParameter.pickerPrompt : nullptr);
+    int rgb[3] = {info->colorComponents[0], info->colorComponents[1], info->colorComponents[2]};
+    int source[3] = {rgb[0], rgb[1], rgb[2]};
+    OSErr result = noErr;
+    const char* how = "pick";
+    if (host->options_.hasPick) {
+      for (int c = 0; c < 3; ++c)
+        rgb[c] = host->options_.pick[c];
+    } else if (host->platform_.Attended()) {
+      how = "dialog";
+      if (!host->platform_.PickColor(rgb)) result = userCanceledErr;
+    } else {
+      // Nobody can answer the colour dialog: it counts as cancelled.
+      how = "unattended";
+      result = userCanceledErr;
+    }
+    if (result == noErr) {
+      info->resultSpace = plugIncolorServicesRGBSpace;
+      for (int c = 0; c < 3; ++c)
+        info->colorComponents[c] = int16(rgb[c]);
+      info->colorComponents[3] = 0;
+    }
+    HostTrace().Line("colorServices choose prompt=\"%s\" source=%d,%d,%d by=%s -> %d,%d,%d %s",
+                     prompt.c_str(), source[0], source[1], source[2], how, rgb[0], rgb[1], rgb[2],
+                     ResultText(result).c_str());
+    return result;
+  }
+  case plugIncolorServicesConvertColor: {
+    bool rgbOnly = info->sourceSpace == plugIncolorServicesRGBSpace &&
+                   (info->resultSpace == plugIncolorServicesRGBSpace ||
+                    info->resultSpace == plugIncolorServicesChosenSpace);
+    HostTrace().Line("colorServices convert %d->%d -> %s", info->sourceSpace, info->resultSpace,
+                     rgbOnly ? "0" : "paramErr");
+    if (!rgbOnly) return paramErr;
+    info->resultSpace = plugIncolorServicesRGBSpace;
+    return noErr;
+  }
+  case plugIncolorServicesGetSpecialColor: {
+    int32 which = info->selectorParameter.specialColorID;
+    if (which != plugIncolorServicesBackgroundColor &&
+        which != plugIncolorServicesForegroundColor) {
+      HostTrace().Line("colorServices special %d -> paramErr", which);
+      return paramErr;
+    }
+    int16 value = which == plugIncolorServicesBackgroundColor ? 255 : 0;
+    info->resultSpace = plugIncolorServicesRGBSpace;
+    for (int c = 0; c < 3; ++c)
+      info->colorComponents[c] = value;
+    HostTrace().Line("colorServices special %d -> %d", which, value);
+    return noErr;
+  }
+  default:
+    HostTrace().Line("colorServices selector %d -> paramErr", info->selector);
+    return paramErr;
+  }
+}
+
+void FilterHost::ProcessEventProc(void*) {}

@@ -1,0 +1,49 @@
+// The host's handle services: handles are pointers to a master pointer that holds
+// the data address, as plug-ins expect. Every live handle is counted so that a run
+// can report what a plug-in left behind.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "sdk/HandleProcs.h"
+
+class HandleSuite {
+public:
+  enum class Owner { Plugin, Host };
+
+  // The procedure table (version 1, eight procedures) bound to this process's suite.
+  static HandleProcs* Procs();
+  static HandleSuite& Instance();
+
+  Handle New(int32 size, Owner owner);
+  // False when the handle is not live (a double or foreign dispose).
+  bool Dispose(Handle handle);
+  bool IsLive(Handle handle) const;
+  int32 Size(Handle handle) const;
+  bool SetSize(Handle handle, int32 size);
+  Ptr Lock(Handle handle);
+  void Unlock(Handle handle);
+
+  std::size_t LiveCount() const { return blocks_.size(); }
+  // Live handles that the plug-in allocated, leaving out the given ones (the data
+  // slot and parameters, which the host keeps for the plug-in by design).
+  std::vector<Handle> PluginHandlesExcept(const std::vector<Handle>& kept) const;
+  int BadDisposes() const { return badDisposes_; }
+  // Disposes of every live handle (end of a job).
+  void Reset();
+
+private:
+  struct Block {
+    char* data = nullptr; // the master pointer; its address is the handle
+    int32 size = 0;
+    int32 locks = 0;
+    Owner owner = Owner::Plugin;
+    uint32_t id = 0;
+  };
+  std::map<Handle, std::unique_ptr<Block>> blocks_;
+  uint32_t nextId_ = 1;
+  int badDisposes_ = 0;
+};

@@ -1,0 +1,44 @@
+// The host's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sdk/PITypes.h"
+
+struct HostOptions {
+  std::string plugin;
+  std::string in, out, before;
+  std::string trace;
+  std::string descriptorIn, descriptorOut;
+  std::string state;
+  std::string dialogScript;
+  bool hasRect = false;
+  Rect rect{};
+  int32 maxSpace = 64 * 1024 * 1024;
+  int runs = 1;
+  int abortAfter = 0; // 0: never
+  bool hasPick = false;
+  int pick[3] = {0, 0, 0};
+  int16 playInfo = plugInDialogDontDisplay;
+  bool about = false;
+  bool parameters = true;
+  bool handleProcs = true;
+  bool advanceState = true;
+  bool displayPixels = true;
+  bool colorServices = true;
+  bool descriptors = true;
+  bool sampleAlpha = false;
+  int sampleWidth = 1024, sampleHeight = 768;
+  int dialogTimeoutMs = -1; // -1: wait for a person unless unattended
+  bool hasExpected = false;
+  int16 expectedResult = 0;
+  bool quiet = false;
+  std::string label;
+};
+
+// Parses arguments (without the program name). Returns false with a message.
+bool ParseOptions(const std::vector<std::string>& args, HostOptions& options, std::string& error);
+// Splits a line of a batch file into arguments ("..." and '...' quote, \ escapes).
+std::vector<std::string> SplitCommandLine(const std::string& line);
+extern const char* const kUsage;

@@ -1,0 +1,113 @@
+#include <windows.h>
+
+#include "PluginModule.h"
+#include "Trace.h"
+
+namespace {
+
+constexpr uint32_t kKindFilter = FourCC("8BFM");
+constexpr uint32_t kEntryX64 = FourCC("8664");
+constexpr uint32_t kEntryX86 = FourCC("wx86");
+constexpr uint32_t kName = FourCC("name");
+constexpr uint32_t kCategory = FourCC("catg");
+constexpr WORD kPiplId = 16000;
+
+std::string LastError() {
+  DWORD code = GetLastError();
+  char text[256] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                 sizeof text, nullptr);
+  std::string message = text;
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+    message.pop_back();
+  return "error " + std::to_string(code) + (message.empty() ? "" : ": " + message);
+}
+
+BOOL CALLBACK FirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+  *reinterpret_cast<LPCSTR*>(found) = name;
+  return FALSE;
+}
+
+// The bytes of the PIPL resource (id 16000, or the first one there is).
+bool ReadPiplResource(HMODULE module, std::vector<uint8_t>& bytes) {
+  HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(kPiplId), "PIPL");
+  if (resource == nullptr) {
+    LPCSTR first = nullptr;
+    EnumResourceNamesA(module, "PIPL", FirstName, reinterpret_cast<LONG_PTR>(&first));
+    if (first != nullptr) resource = FindResourceA(module, first, "PIPL");
+  }
+  if (resource == nullptr) return false;
+  HGLOBAL loaded = LoadResource(module, resource);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  DWORD size = SizeofResource(module, resource);
+  if (data == nullptr) return false;
+  const auto* begin = static_cast<const uint8_t*>(data);
+  bytes.assign(begin, begin + size);
+  return true;
+}
+
+} // namespace
+
+PluginModule::~PluginModule() {
+  Unload();
+}
+
+bool PluginModule::Load(const std::string& path, std::string& error) {
+  Unload();
+  // First as data only: a host learns what a plug-in is without running its code.
+  HMODULE data = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (data == nullptr) {
+    error = path + ": cannot open as a Windows library (" + LastError() + ")";
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  bool found = ReadPiplResource(data, bytes);
+  FreeLibrary(data);
+  if (!found) {
+    error = path + ": no PIPL resource, so not a filter plug-in";
+    return false;
+  }
+  std::string reason;
+  if (!ParsePipl(bytes.data(), bytes.size(), pipl_, reason)) {
+    error = path + ": malformed property list: " + reason;
+    return false;
+  }
+  uint32_t kind = pipl_.Kind();
+  std::string x86 = pipl_.CString(kEntryX86);
+  entryName_ = pipl_.CString(kEntryX64);
+  HostTrace().Line(
+      "pipl kind='%s' name=\"%s\" category=\"%s\" 8664=\"%s\" wx86=\"%s\" properties=%zu",
+      FourCCText(kind).c_str(), pipl_.PString(kName).c_str(), pipl_.PString(kCategory).c_str(),
+      entryName_.c_str(), x86.c_str(), pipl_.properties.size());
+  if (kind != kKindFilter) {
+    error = path + ": plug-in kind '" + FourCCText(kind) + "', not a filter ('8BFM')";
+    return false;
+  }
+  if (entryName_.empty()) {
+    error = path + ": no '8664' entry for 64-bit hosts" +
+            (x86.empty() ? std::string() : " (it is a 32-bit plug-in, entry '" + x86 + "')");
+    return false;
+  }
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (module == nullptr) {
+    error = path + ": cannot load (" + LastError() + ")";
+    return false;
+  }
+  module_ = module;
+  entry_ = reinterpret_cast<PluginEntryProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, entryName_.c_str())));
+  if (entry_ == nullptr) {
+    error = path + ": the property list names entry '" + entryName_ +
+            "', which the file does not export";
+    Unload();
+    return false;
+  }
+  return true;
+}
+
+void PluginModule::Unload() {
+  if (module_ != nullptr) FreeLibrary(static_cast<HMODULE>(module_));
+  module_ = nullptr;
+  entry_ = nullptr;
+}
