@@ -10,8 +10,9 @@
 #include "ui/ToneField.h"
 #include "ui/ToneValue.h"
 
-extern "C" TINTARA_EXPORT INT_PTR CALLBACK MossbracketProc(HWND dialog, UINT message, WPARAM wParam,
-                                                           LPARAM lParam);
+// Exported by the module definition files under this undecorated name.
+extern "C" INT_PTR CALLBACK MossbracketProc(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
 
 namespace {
 
