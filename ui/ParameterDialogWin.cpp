@@ -97,10 +97,10 @@ void OpenDialog(HWND dialog, PluginGlobals* globals) {
   s.dragOffsetH = s.dragOffsetV = 0;
   s.anchorX = s.anchorY = 0;
 
-  if (p->usePreview) {
-    MeasurePreviewArea(dialog, &globals->previewRect);
-    FetchOpeningProxy(globals);
-  }
+  // Measured also with the preview off: the pan and zoom buttons still run the
+  // proxy geometry, which must not work from a rectangle that was never set.
+  MeasurePreviewArea(dialog, &globals->previewRect);
+  if (p->usePreview) FetchOpeningProxy(globals);
   s.previewBounds = GetProxyBounds(globals, dialog);
 
   s.handCursor =

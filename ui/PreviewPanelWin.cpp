@@ -1,5 +1,6 @@
 #include "ui/PreviewPanelWin.h"
 
+#include "engine/ProxyGeometry.h"
 #include "host/Callbacks.h"
 #include "plugin/TintParameters.h"
 #include "ui/DialogIds.h"
@@ -63,7 +64,9 @@ void PaintPreview(PluginGlobals* globals, HWND dialog) {
 
   PSPixelMap map{};
   PSPixelMask mask{};
-  if (BuildPreviewMap(*fr, &map, &mask) && CanDisplayPixels(fr)) {
+  // Only buffers that the last fetch delivered are drawn: after a failed
+  // advanceState the host's buffer pointers may be stale.
+  if (ProxyBuffersDelivered() && BuildPreviewMap(*fr, &map, &mask) && CanDisplayPixels(fr)) {
     // Its answer is not examined: a failing host simply draws nothing in the frame.
     fr->displayPixels(&map, &map.bounds, place.top, place.left, dc);
   }
