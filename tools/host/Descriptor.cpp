@@ -20,7 +20,6 @@ constexpr uint32_t typeText = FourCC("TEXT");
 constexpr uint32_t typeClass = FourCC("type");
 constexpr uint32_t typeAlias = FourCC("alis");
 constexpr uint32_t typeObject = FourCC("Objc");
-constexpr uint32_t typeGlobalClass = FourCC("GlbC");
 constexpr OSErr errAECoercionFail = -1700;
 
 std::string Quote4(uint32_t code) {

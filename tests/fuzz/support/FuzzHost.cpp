@@ -12,6 +12,9 @@ FuzzHost* FuzzHost::current = nullptr;
 namespace {
 // A host refuses buffers beyond this size, as a real host runs out of memory.
 constexpr long kMaxBufferBytes = 1L << 22;
+// ... and stops serving a run after this many bytes in all, so that one input
+// cannot take minutes (a tall image in one-row strips).
+constexpr long kMaxServedBytes = 1L << 24;
 } // namespace
 
 FuzzHost::FuzzHost(FuzzedDataProvider& fuzz) {
@@ -92,30 +95,45 @@ bool FuzzHost::RectanglesEmpty() const {
 OSErr FuzzHost::Serve() {
   FreeBuffers();
   FilterRecord& r = *record;
+  // Copies of the record's fields: members of the packed record are never
+  // addressed through pointers, which could be misaligned.
   struct Side {
     Rect rect;
     int16 lo, hi;
-    void** data;
-    int32* rowBytes;
-    unsigned char** buffer;
-  } sides[] = {{r.inRect, r.inLoPlane, r.inHiPlane, &r.inData, &r.inRowBytes, &in_},
-               {r.outRect, r.outLoPlane, r.outHiPlane, &r.outData, &r.outRowBytes, &out_}};
+    unsigned char* buffer;
+    int32 rowBytes;
+  } sides[] = {{r.inRect, r.inLoPlane, r.inHiPlane, nullptr, 0},
+               {r.outRect, r.outLoPlane, r.outHiPlane, nullptr, 0}};
   for (Side& s : sides) {
     const long rows = long(s.rect.bottom) - s.rect.top;
     const long cols = long(s.rect.right) - s.rect.left;
     if (rows <= 0 || cols <= 0) continue; // nothing to deliver
     const long planes = long(s.hi) - s.lo + 1;
-    if (s.lo < 0 || planes <= 0 || s.hi >= r.planes) return paramErr;
+    OSErr refusal = noErr;
+    if (s.lo < 0 || planes <= 0 || s.hi >= r.planes) refusal = paramErr;
     const long rowBytes = cols * planes + extraRowBytes_;
     // The last row carries no padding: the buffer ends exactly at the last pixel.
     const long bytes = (rows - 1) * rowBytes + cols * planes;
-    if (bytes > kMaxBufferBytes) return memFullErr;
-    *s.buffer = static_cast<unsigned char*>(std::malloc(size_t(bytes)));
+    if (refusal == noErr && (bytes > kMaxBufferBytes || servedBytes_ + bytes > kMaxServedBytes)) {
+      refusal = memFullErr;
+    }
+    if (refusal != noErr) {
+      for (Side& done : sides)
+        std::free(done.buffer);
+      return refusal;
+    }
+    servedBytes_ += bytes;
+    s.buffer = static_cast<unsigned char*>(std::malloc(size_t(bytes)));
     for (long i = 0; i < bytes; ++i)
-      (*s.buffer)[i] = static_cast<unsigned char>(i * 7 + 3);
-    *s.data = *s.buffer;
-    *s.rowBytes = static_cast<int32>(rowBytes);
+      s.buffer[i] = static_cast<unsigned char>(i * 7 + 3);
+    s.rowBytes = static_cast<int32>(rowBytes);
   }
+  in_ = sides[0].buffer;
+  out_ = sides[1].buffer;
+  r.inData = in_;
+  r.inRowBytes = sides[0].rowBytes;
+  r.outData = out_;
+  r.outRowBytes = sides[1].rowBytes;
   return noErr;
 }
 
