@@ -2,6 +2,9 @@
 // image as an editor does and reports what happened. See the README.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -138,6 +141,9 @@ int RunJob(const HostOptions& options) {
 
 int main(int argc, char** argv) {
   SetUnhandledExceptionFilter(ReportCrash);
+  // Plain line ends on stdout and stderr, for the scripts that read them.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
