@@ -98,7 +98,7 @@ def scenarios():
     out.append(("strip-fail-advance-unused", strip + ["--fail-advance", "1"], 0, toned, None))
     out.append(("preview-4-planes", ["--sample-alpha"], 0, toned, None))
     out.append(("strip-4-planes", strip + ["--sample-alpha"], 0, toned, None))
-    out.append(("preview-with-parameters-selector", ["--parameters-selector"], 0, toned, None))
+    out.append(("preview-with-parameters-selector", ["--parameters-selector", "--dialog", "ok"], 0, toned, None))
     return out
 
 
