@@ -8,6 +8,14 @@ import re
 import struct
 import sys
 
+
+def abort_calls(line):
+    """abortProc calls on a trace line: one ("abortProc #7 -> 0") or a run ("#1..#9")."""
+    m = re.match(r"abortProc #(\d+)(?:\.\.#(\d+))? ->", line)
+    if not m:
+        return 0
+    return int(m.group(2) or m.group(1)) - int(m.group(1)) + 1
+
 work = sys.argv[1]
 failures = []
 
@@ -59,7 +67,7 @@ class Segment:
 
     def retones(self, pixels):
         """How often the preview was toned: the kernel asks abortProc once per pixel."""
-        asked = sum(1 for line in self.lines if line.startswith("abortProc #"))
+        asked = sum(abort_calls(line) for line in self.lines)
         check(pixels and asked % pixels == 0, f"'{self.text}': {asked} abortProc calls for {pixels}-pixel proxies")
         return asked // pixels if pixels else -1
 
