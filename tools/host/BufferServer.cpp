@@ -27,8 +27,8 @@ const char* PaddingText(int16 padding, char* buffer, std::size_t size) {
 
 } // namespace
 
-OSErr BufferServer::Fill(Served& served, const Rect& rect, int lo, int hi, Fixed rate,
-                         int16 padding, const char* what) {
+OSErr BufferServer::Fill(Served& served, const HostImage& from, const Rect& rect, int lo, int hi,
+                         Fixed rate, int16 padding, const char* what) {
   served = Served{};
   if (RectEmpty(rect) || hi < lo) return noErr;
   if (lo < 0 || hi >= image_.planes) {
@@ -64,7 +64,7 @@ OSErr BufferServer::Fill(Served& served, const Rect& rect, int lo, int hi, Fixed
       if (inside || padding == plugInWantsEdgeReplication) {
         int cy = int(std::clamp<int64_t>(sy, 0, image_.height - 1));
         int cx = int(std::clamp<int64_t>(sx, 0, image_.width - 1));
-        const uint8_t* source = image_.At(cy, cx);
+        const uint8_t* source = from.At(cy, cx);
         for (int p = 0; p < planes; ++p)
           pixel[p] = source[lo + p];
       } else {
@@ -99,10 +99,10 @@ OSErr BufferServer::Serve(FilterRecord& record, const char* caller) {
   // A rate of 0 is what a plug-in leaves when it never set one: full resolution.
   Fixed inRate = record.inputRate == 0 ? 65536 : record.inputRate;
   Fixed maskRate = record.maskRate == 0 ? 65536 : record.maskRate;
-  OSErr result = Fill(in_, record.inRect, record.inLoPlane, record.inHiPlane, inRate,
+  OSErr result = Fill(in_, source_, record.inRect, record.inLoPlane, record.inHiPlane, inRate,
                       record.inputPadding, "in");
   if (result == noErr) {
-    result = Fill(out_, record.outRect, record.outLoPlane, record.outHiPlane, inRate,
+    result = Fill(out_, image_, record.outRect, record.outLoPlane, record.outHiPlane, inRate,
                   record.outputPadding, "out");
   }
   // This host has no selection: there is no mask to serve (haveMask is false).

@@ -2,7 +2,10 @@
 // mask buffers for inRect/outRect/maskRect with the planes, sampling rate and
 // padding the record asks for, and writes each output buffer back into the image
 // (clipped to the image and the host's filter rectangle) before the next request
-// is served or when the plug-in's call returns.
+// is served or when the plug-in's call returns. Input always comes from the image
+// as it was when the run began (the source), as in editors that filter from a
+// snapshot: an output written back earlier in the run (a full-resolution preview
+// proxy, say) is never read again as input.
 #pragma once
 
 #include <string>
@@ -13,7 +16,8 @@
 
 class BufferServer {
 public:
-  BufferServer(HostImage& image, const Rect& filterRect) : image_(image), filterRect_(filterRect) {}
+  BufferServer(HostImage& image, const Rect& filterRect)
+      : image_(image), source_(image), filterRect_(filterRect) {}
 
   // Writes back any pending output, then fills the record's inData, outData and
   // maskData (and their row bytes) for its current rectangles. Returns noErr or
@@ -37,10 +41,11 @@ private:
     Fixed rate = 65536;
     int32 rowBytes = 0;
   };
-  OSErr Fill(Served& served, const Rect& rect, int lo, int hi, Fixed rate, int16 padding,
-             const char* what);
+  OSErr Fill(Served& served, const HostImage& from, const Rect& rect, int lo, int hi, Fixed rate,
+             int16 padding, const char* what);
 
   HostImage& image_;
+  const HostImage source_; // the image as the run found it: what input is read from
   Rect filterRect_;
   Served in_, out_, mask_;
   bool pending_ = false;

@@ -38,6 +38,19 @@ std::string ClassName(HWND window) {
   return name;
 }
 
+// "free" when the cursor may go anywhere on the screen, else the confining rectangle.
+std::string CursorClipText() {
+  RECT clip{};
+  GetClipCursor(&clip);
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const int bottom = top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (clip.left <= left && clip.top <= top && clip.right >= right && clip.bottom >= bottom)
+    return "free";
+  return std::to_string(clip.left) + "," + std::to_string(clip.top) + "," +
+         std::to_string(clip.right) + "," + std::to_string(clip.bottom);
+}
+
 POINT CenterOf(HWND window) {
   RECT r;
   GetWindowRect(window, &r);
@@ -83,6 +96,11 @@ void DialogAutomation::Begin() {
 }
 
 void DialogAutomation::End() {
+  if (dialog_ != nullptr && kind_ == Kind::Parameter) {
+    // A plug-in that confined the cursor (a drag on its preview) must free it,
+    // however its dialog ended.
+    HostTrace().Line("dialog gone cursorClip=%s", CursorClipText().c_str());
+  }
   if (timer_ != 0) KillTimer(nullptr, timer_);
   timer_ = 0;
   if (activeAutomation == this) activeAutomation = nullptr;
@@ -379,6 +397,32 @@ void DialogAutomation::StartStep(const DialogStep& step) {
   case StepKind::Cancel:
     AddClick(IDCANCEL, "Cancel button");
     break;
+  case StepKind::Focus:
+    AddClick(step.control, "tone field");
+    break;
+  case StepKind::Paste: {
+    std::string text = step.argument;
+    actions_.push_back([this, text]() {
+      HWND focus = GetFocus();
+      if (focus == nullptr || !OpenClipboard(focus)) {
+        Fail("no focused control or no clipboard");
+        return false;
+      }
+      EmptyClipboard();
+      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+      if (memory != nullptr) {
+        std::memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+        GlobalUnlock(memory);
+        SetClipboardData(CF_TEXT, memory);
+      }
+      CloseClipboard();
+      // What the context menu's Paste sends: no key reaches the control.
+      PostMessageA(focus, WM_PASTE, 0, 0);
+      return true;
+    });
+    break;
+  }
+  case StepKind::Hold:
   case StepKind::Drag:
   case StepKind::DoubleClick: {
     actions_.push_back([this, dialog]() {
@@ -405,7 +449,15 @@ void DialogAutomation::StartStep(const DialogStep& step) {
     for (int i = 1; i <= moves; ++i) {
       AddPreviewMouse(WM_MOUSEMOVE, MK_LBUTTON, step.dx * i / moves, step.dy * i / moves);
     }
-    AddPreviewMouse(WM_LBUTTONUP, 0, step.dx, step.dy);
+    if (step.kind == StepKind::Drag) {
+      AddPreviewMouse(WM_LBUTTONUP, 0, step.dx, step.dy);
+    } else {
+      actions_.push_back([this]() {
+        HostTrace().Line("dialog step %zu holds the button cursorClip=%s", stepIndex_ + 1,
+                         CursorClipText().c_str());
+        return true;
+      });
+    }
     break;
   }
   case StepKind::Type:
@@ -415,6 +467,15 @@ void DialogAutomation::StartStep(const DialogStep& step) {
   case StepKind::Key:
     if (step.argument == "up" || step.argument == "down") {
       AddKey(step.argument == "up" ? VK_UP : VK_DOWN);
+    } else if (step.argument == "left" || step.argument == "right" || step.argument == "home" ||
+               step.argument == "end" || step.argument == "enter" || step.argument == "escape") {
+      const UINT vk = step.argument == "left"    ? VK_LEFT
+                      : step.argument == "right" ? VK_RIGHT
+                      : step.argument == "home"  ? VK_HOME
+                      : step.argument == "end"   ? VK_END
+                      : step.argument == "enter" ? VK_RETURN
+                                                 : VK_ESCAPE;
+      AddKey(vk);
     } else {
       int delta = step.argument == "wheelup" ? WHEEL_DELTA : -WHEEL_DELTA;
       actions_.push_back([delta]() {
@@ -454,6 +515,13 @@ void DialogAutomation::StartStep(const DialogStep& step) {
     break;
   }
   }
+  // The messages a step posts are handled before the next timer tick: one more
+  // tick, so that the step's "done" and the dialog state traced with it show its
+  // effect. Steps that may close the dialog get none (no tick follows them).
+  const bool mayClose =
+      step.kind == StepKind::Ok || step.kind == StepKind::Cancel ||
+      (step.kind == StepKind::Key && (step.argument == "enter" || step.argument == "escape"));
+  if (!mayClose) actions_.push_back([]() { return true; });
 }
 
 bool CaptureWindow(HWND window, const std::string& path, std::string& error) {

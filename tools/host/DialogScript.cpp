@@ -58,6 +58,17 @@ bool ParseStep(const std::string& text, DialogStep& step, std::string& error) {
     }
     return true;
   }
+  if (name == "focus") {
+    step.kind = StepKind::Focus;
+    step.control = arg == "r" ? kEditRed : arg == "g" ? kEditGreen : arg == "b" ? kEditBlue : 0;
+    if (step.control == 0) error = "'" + text + "': focus takes r, g or b";
+    return step.control != 0;
+  }
+  if (name == "paste") {
+    step.kind = StepKind::Paste;
+    step.argument = arg;
+    return hasArg;
+  }
   if (name == "check") {
     step.kind = StepKind::Check;
     for (char c : arg) {
@@ -85,8 +96,8 @@ bool ParseStep(const std::string& text, DialogStep& step, std::string& error) {
     if (step.control == 0) error = "'" + text + "': zoom takes in or out";
     return step.control != 0;
   }
-  if (name == "drag") {
-    step.kind = StepKind::Drag;
+  if (name == "drag" || name == "hold") {
+    step.kind = name == "drag" ? StepKind::Drag : StepKind::Hold;
     std::size_t comma = arg.find(',');
     if (comma == std::string::npos || !Integer(arg.substr(0, comma), step.dx) ||
         !Integer(arg.substr(comma + 1), step.dy)) {
@@ -104,8 +115,11 @@ bool ParseStep(const std::string& text, DialogStep& step, std::string& error) {
   if (name == "key") {
     step.kind = StepKind::Key;
     step.argument = arg;
-    if (arg != "up" && arg != "down" && arg != "wheelup" && arg != "wheeldown") {
-      error = "'" + text + "': key takes up, down, wheelup or wheeldown";
+    if (arg != "up" && arg != "down" && arg != "wheelup" && arg != "wheeldown" && arg != "left" &&
+        arg != "right" && arg != "home" && arg != "end" && arg != "enter" && arg != "escape") {
+      error = "'" + text +
+              "': key takes up, down, wheelup, wheeldown, left, right, home, end, "
+              "enter or escape";
       return false;
     }
     return true;

@@ -9,6 +9,12 @@
 //   dblclick        double-click the preview's centre
 //   type=TEXT       type characters into the focused control
 //   key=up|down|wheelup|wheeldown   press an arrow key or turn the wheel on the focus
+//   key=left|right|home|end|enter|escape   press that key on the focus
+//   focus=r|g|b     click into that tone field (the caret goes where clicked: after
+//                   a short text), without replacing its text
+//   paste=TEXT      put TEXT on the clipboard and paste it into the focused control
+//                   through its context menu's Paste (no keystroke)
+//   hold=DX,DY      press on the preview's centre and move by DX,DY, not releasing
 //   shot=FILE.png   capture the dialog window
 //   wait=MS         let MS milliseconds pass
 //   ok, cancel      click OK or Cancel
@@ -31,7 +37,10 @@ enum class StepKind {
   Shot,
   Wait,
   Ok,
-  Cancel
+  Cancel,
+  Focus,
+  Paste,
+  Hold
 };
 
 struct DialogStep {

@@ -69,6 +69,12 @@ void FilterHost::SetUpRecord() {
   r.filterRect = filterRect_;
   r.background = RGBColor{0xFFFF, 0xFFFF, 0xFFFF};
   r.foreground = RGBColor{0, 0, 0};
+  if (options_.hasFore) {
+    r.foreground = RGBColor{uint16(options_.fore[0] * 257), uint16(options_.fore[1] * 257),
+                            uint16(options_.fore[2] * 257)};
+    for (int c = 0; c < 3; ++c)
+      r.foreColor[c] = uint8_t(options_.fore[c]);
+  }
   r.maxSpace = options_.maxSpace;
   r.backColor[0] = r.backColor[1] = r.backColor[2] = 255;
   r.hostSig = kHostSignature;
@@ -194,6 +200,8 @@ int16 FilterHost::RunOnce(int run) {
   }
   if (result == noErr) {
     result = Call(filterSelectorStart);
+    // The dialog narrows filterRect for its preview and must give it back.
+    HostTrace().Line("  filterRect after Start=%s", RectText(record_->filterRect).c_str());
     server.Flush();
     started = result == noErr;
   }
@@ -375,6 +383,11 @@ OSErr FilterHost::AdvanceStateProc() {
   FilterHost* host = activeHost;
   if (host == nullptr || host->server_ == nullptr) return paramErr;
   ++host->advanceCalls_;
+  if (host->advanceCalls_ == host->options_.failAdvanceStateAt) {
+    HostTrace().Line("advanceState #%d -> %s (--fail-advance-state)", host->advanceCalls_,
+                     ResultText(memFullErr).c_str());
+    return memFullErr;
+  }
   OSErr result = host->server_->Serve(*host->record_, "advanceState");
   HostTrace().Line("  advanceState -> %s", ResultText(result).c_str());
   return result;

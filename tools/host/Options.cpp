@@ -22,6 +22,8 @@ const char* const kUsage =
     "  --no-color-services   offer no colorServices\n"
     "  --no-descriptor       offer no scripting descriptor suites\n"
     "  --pick R,G,B          colour that the colour picker answers with\n"
+    "  --fore R,G,B          foreground colour (default black)\n"
+    "  --fail-advance-state N  the N-th advanceState call answers memFullErr\n"
     "  --abort-after N       abortProc answers true from its N-th call on\n"
     "  --descriptor-in FILE  descriptor handed to Start (text, or JSON if .json)\n"
     "  --descriptor-out FILE descriptor that Finish recorded\n"
@@ -116,6 +118,21 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions& o, std::str
         return false;
       }
       o.abortAfter = n[0];
+    } else if (a == "--fore") {
+      if (!value(v) || !Ints(v, n, 3) || n[0] < 0 || n[0] > 255 || n[1] < 0 || n[1] > 255 ||
+          n[2] < 0 || n[2] > 255) {
+        error = "--fore wants R,G,B with values 0..255";
+        return false;
+      }
+      o.hasFore = true;
+      for (int c = 0; c < 3; ++c)
+        o.fore[c] = n[c];
+    } else if (a == "--fail-advance-state") {
+      if (!value(v) || !Ints(v, n, 1) || n[0] < 1) {
+        error = "--fail-advance-state wants a call number of 1 or more";
+        return false;
+      }
+      o.failAdvanceStateAt = n[0];
     } else if (a == "--dialog-timeout") {
       if (!value(v) || !Ints(v, n, 1) || n[0] < 0) {
         error = "--dialog-timeout wants milliseconds";
