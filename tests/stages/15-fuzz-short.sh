@@ -16,7 +16,7 @@ for target in build/fuzz/tests/fuzz/fuzz*; do
   seeds=tests/fuzz/corpus/${name#fuzz}
   [ -d "$seeds" ] && cp "$seeds"/* "$work/$name"/ 2>/dev/null || true
   echo "fuzzing $name for ${seconds} s"
-  (cd "$work" && "$OLDPWD/$target" -max_total_time="$seconds" -print_final_stats=1 \
+  (cd "$work" && "$OLDPWD/$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
       -artifact_prefix="$work/" "$work/$name" 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY" )
   if ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* >/dev/null 2>&1; then
     echo "$name found a fault:"; ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* 2>/dev/null

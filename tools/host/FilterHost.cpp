@@ -107,6 +107,7 @@ void FilterHost::SetUpRecord() {
   if (options_.descriptors) r.descriptorParameters = &descriptorParameters_;
   r.errorString = &errorString_;
   r.depth = 8;
+  ApplyHostility(options_.hostile, r);
 }
 
 int16 FilterHost::Call(int16 selector) {
@@ -115,6 +116,7 @@ int16 FilterHost::Call(int16 selector) {
   HostTrace().Flush();
   double begin = platform_.Seconds();
   platform_.BeginCall(selector);
+  SetHostileSelector(selector);
   entry_(selector, record_, &dataSlot_, &result);
   platform_.EndCall(selector);
   if (lastProgress_ >= 0) {
@@ -270,6 +272,7 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
   for (int run = 0; run < options_.runs; ++run) {
     outcome.result = RunOnce(run);
     outcome.runsDone = run + 1;
+    NoteRunEnd(run, HandleSuite::Instance().LiveCount());
     if (outcome.result != noErr) break;
   }
   if (stuck_) {
@@ -356,7 +359,8 @@ Boolean FilterHost::AbortProc() {
   FilterHost* host = activeHost;
   if (host == nullptr) return 0;
   int call = ++host->abortCalls_;
-  bool abort = host->options_.abortAfter > 0 && call >= host->options_.abortAfter;
+  bool abort = (host->options_.abortAfter > 0 && call >= host->options_.abortAfter) ||
+               HostileAbort(host->options_.hostile);
   HostTrace().Counted("abortProc", call, abort ? "1" : "0");
   return abort ? 1 : 0;
 }
@@ -386,6 +390,11 @@ OSErr FilterHost::AdvanceStateProc() {
     HostTrace().Line("advanceState #%d -> %s (--fail-advance-state)", host->advanceCalls_,
                      ResultText(memFullErr).c_str());
     return memFullErr;
+  }
+  if (HostileAdvanceFails(host->options_.hostile, host->advanceCalls_)) {
+    HostTrace().Line("advanceState #%d -> %s (hostile)", host->advanceCalls_,
+                     ResultText(host->options_.hostile.failAdvanceCode).c_str());
+    return host->options_.hostile.failAdvanceCode;
   }
   OSErr result = host->server_->Serve(*host->record_, "advanceState");
   HostTrace().Line("  advanceState -> %s", ResultText(result).c_str());

@@ -131,6 +131,7 @@ int RunJob(const HostOptions& options) {
               outcome.runsDone, outcome.strips, outcome.advanceStateCalls, outcome.liveHandles,
               outcome.leakedHandles);
   std::fflush(stdout);
+  PrintRunFigures(options.hostile);
   if (outcome.hostFailure) return kExitHostFailure;
   int16 expected = options.hasExpected ? options.expectedResult : noErr;
   return outcome.result == expected ? kExitOk : kExitPluginResult;
@@ -146,6 +147,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
+    std::fputs(kHostileUsage, args.empty() ? stderr : stdout);
     return args.empty() ? kExitHostFailure : kExitOk;
   }
   std::vector<std::vector<std::string>> jobs;

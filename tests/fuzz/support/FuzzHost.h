@@ -38,6 +38,7 @@ private:
   unsigned char* in_ = nullptr;
   unsigned char* out_ = nullptr;
   int extraRowBytes_ = 0;
+  long servedBytes_ = 0;
 
   static Handle New(int32 size);
   static void Dispose(Handle h);

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The parameter dialog in a real host process: the reference host (64-bit, under
+# Wine and Xvfb, Japanese locale) runs the plug-in's dialog through its dialog
+# automation, with real window messages and the real cursor. One Wine process runs
+# every job of the batch; 60-dialog-check.py then checks what the host received
+# (advanceState rectangles and rates, displayPixels calls, colour picker calls),
+# what the dialog showed after each step, the parameter record left behind, and
+# the filtered pixels. Also checks that MossbracketProc is exported undecorated.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+host=$root/build/win64/tintara-host.exe
+plugin=$root/build/win64/Tintara.8bf
+if [ ! -f "$host" ] || [ ! -f "$plugin" ] || [ ! -f build/win32/Tintara.8bf ]; then
+  echo "60-dialog: build the win32 and win64 presets first (scripts/build)" >&2
+  exit 1
+fi
+
+fail=0
+for target in win32 win64; do
+  names=$(x86_64-w64-mingw32-objdump -p "build/$target/Tintara.8bf" |
+    sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\[ *[0-9]+\]/ {print $NF}' | sort | tr '\n' ' ')
+  if [ "$names" != "ENTRYPOINT MossbracketProc " ]; then
+    echo "60-dialog: $target exports '$names', expected 'ENTRYPOINT MossbracketProc'" >&2
+    fail=1
+  fi
+done
+
+work=$root/build/dialog-test
+rm -rf "$work"
+mkdir -p "$work"
+shots=$work/shots
+mkdir -p "$shots"
+
+job() { # label, then host options; the plug-in and the per-job files come first
+  local label=$1
+  shift
+  printf '%s --label %s --quiet --trace %s/%s.trace --state %s/%s.state %s\n' \
+    "$plugin" "$label" "$work" "$label" "$work" "$label" "$*" >>"$work/batch.txt"
+}
+
+# Tone fields, channels, swatch, picker, pans at the limits and corners, zoom, drag,
+# double click; OK filters the whole image.
+main_script="shot=$shots/opening.png;check=r;swatch;swatch;r=25;focus=r;type=3;type=3"
+main_script+=";key=up;key=down;key=down;key=up;key=wheeldown;key=wheelup"
+main_script+=";type=r;type=g;type=b;type=R;focus=b;key=end;key=left;type=f;type=j"
+main_script+=";type=h;type=-;type= ;type=[;focus=r;paste=999;focus=g;key=end;type=j;pick"
+main_script+=";pan=D;pan=D;pan=D;pan=D;pan=D;pan=D;pan=D;pan=D;pan=D;pan=E"
+main_script+=";pan=E;pan=E;pan=E;pan=E;pan=E;pan=Q;focus=g;type=z;type=d"
+main_script+=";zoom=out;shot=$shots/zoomed.png;zoom=out;zoom=in;drag=-40,0;dblclick"
+main_script+=";check=rb;shot=$shots/toned.png;ok"
+job main "--fore 10,200,255 --pick 30,60,90 --before $work/main-before.ppm --out $work/main-after.ppm --dialog \"$main_script\""
+
+# A second opening in the same process: the stored tone is shown, the proxy starts
+# centred and the first pan moves 50 pixels from the centre.
+job reopen "--runs 2 --no-descriptor --fore 10,200,255 --dialog \"r=7;pan=A;ok\""
+
+# The 1000 x 1000 image: reduce twice (disabled on reaching factor 3), a drag at
+# factor 3, enlarge again; Cancel keeps the tone and channels and gives filterRect back.
+job zoom "--sample 1000x1000 --expect-result -128 --dialog \"zoom=out;zoom=out;drag=10,0;zoom=in;r=9;check=g;cancel\""
+
+# The host's advanceState fails at the opening: no preview, OK still filters.
+job noproxy "--fail-advance-state 1 --before $work/noproxy-before.ppm --out $work/noproxy-after.ppm --dialog \"r=100;g=0;b=0;check=r;pan=D;ok\""
+
+# No advanceState and no colour services: the controls that need them do nothing.
+job bare "--no-advance-state --no-color-services --dialog \"pan=D;zoom=out;pick;focus=r;type=d;type=q;drag=20,20;dblclick;r=50;check=rb;ok\""
+
+# The dialog ends while the button is held on the preview.
+job holdenter "--dialog \"hold=30,0;key=enter\""
+job holdescape "--expect-result -128 --dialog \"hold=0,30;key=escape\""
+
+# A layer with transparency: the preview is drawn with the transparency as its mask.
+job alpha "--sample-alpha --dialog \"check=g;ok\""
+
+timeout 900 scripts/wine-run "$host" --batch "$work/batch.txt" >"$work/host.out" 2>"$work/host.err"
+status=$?
+grep -v -e '^wine: ' -e 'X connection' "$work/host.err" >&2
+cat "$work/host.out"
+if [ $status -ne 0 ]; then
+  echo "60-dialog: the host batch ended with status $status" >&2
+  fail=1
+fi
+python3 tests/stages/60-dialog-check.py "$work" || fail=1
+exit $fail

@@ -1,0 +1,3 @@
+#include "ui/PreviewState.h"
+
+PreviewState previewState = {};
