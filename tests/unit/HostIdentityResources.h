@@ -79,7 +79,7 @@ inline std::vector<uint8> FixedInfo(uint32 fileOS) {
   return v;
 }
 
-struct Spec {
+struct Layout {
   bool wide = true;
   bool fixedInfo = true;
   uint32 fileOS = kVosNT;
@@ -90,28 +90,30 @@ struct Spec {
   std::vector<std::pair<std::string, std::string>> strings;
 };
 
-inline std::vector<uint8> Build(const Spec& spec) {
-  Node root{
-      "VS_VERSION_INFO", spec.fixedInfo ? FixedInfo(spec.fileOS) : std::vector<uint8>{}, false, {}};
-  Node table{spec.table, {}, true, {}};
-  for (const auto& [key, value] : spec.strings)
+inline std::vector<uint8> Build(const Layout& layout) {
+  Node root{"VS_VERSION_INFO",
+            layout.fixedInfo ? FixedInfo(layout.fileOS) : std::vector<uint8>{},
+            false,
+            {}};
+  Node table{layout.table, {}, true, {}};
+  for (const auto& [key, value] : layout.strings)
     table.children.push_back(Text(key, value));
   root.children.push_back(Node{"StringFileInfo", {}, true, {table}});
-  if (spec.translation) {
+  if (layout.translation) {
     Node translation{"Translation",
-                     {uint8(spec.language), uint8(spec.language >> 8), uint8(spec.codePage),
-                      uint8(spec.codePage >> 8)},
+                     {uint8(layout.language), uint8(layout.language >> 8), uint8(layout.codePage),
+                      uint8(layout.codePage >> 8)},
                      false,
                      {}};
     root.children.push_back(Node{"VarFileInfo", {}, true, {translation}});
   }
   std::vector<uint8> out;
-  Write(root, spec.wide, out);
+  Write(root, layout.wide, out);
   return out;
 }
 
-inline Spec HostSpec(const std::string& internalName, const std::string& fileVersion) {
-  Spec s;
+inline Layout HostLayout(const std::string& internalName, const std::string& fileVersion) {
+  Layout s;
   s.strings = {{"CompanyName", "Wimble"},
                {"FileVersion", fileVersion},
                {"InternalName", internalName},

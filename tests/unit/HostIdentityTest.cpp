@@ -17,8 +17,8 @@ namespace {
 
 using testres::Build;
 using testres::GuardedBytes;
-using testres::HostSpec;
-using testres::Spec;
+using testres::HostLayout;
+using testres::Layout;
 
 struct Version {
   int major, minor, fix;
@@ -230,7 +230,7 @@ std::vector<uint8> CompiledPremiereResource() {
 
 TEST(HostIdentityBlocks, WalksCompiledAndBuiltResources) {
   const std::vector<uint8> compiled = CompiledPremiereResource();
-  for (const auto& bytes : {compiled, Build(HostSpec("Adobe Premiere", "6.0"))}) {
+  for (const auto& bytes : {compiled, Build(HostLayout("Adobe Premiere", "6.0"))}) {
     GuardedBytes data(bytes);
     VersionBlockValue value{};
     ASSERT_TRUE(FindVersionBlock(data.data(), data.size(), "\\", &value));
@@ -252,7 +252,7 @@ TEST(HostIdentityBlocks, WalksCompiledAndBuiltResources) {
 }
 
 TEST(HostIdentityBlocks, TruncatedAndDamagedDataIsNeverReadPastItsEnd) {
-  Spec narrow = HostSpec("Adobe Premiere", "6.0");
+  Layout narrow = HostLayout("Adobe Premiere", "6.0");
   narrow.wide = false;
   const char* paths[] = {"\\", "\\VarFileInfo\\Translation",
                          "\\StringFileInfo\\040904b0\\InternalName",
@@ -339,7 +339,7 @@ TEST_F(HostIdentityQuery, IdentifiesOncePerProcessAlsoAfterAFailure) {
 }
 
 TEST_F(HostIdentityQuery, KeysOfAGroup) {
-  SetExecutableVersionData(Build(HostSpec("Adobe Illustrator", "5.51")));
+  SetExecutableVersionData(Build(HostLayout("Adobe Illustrator", "5.51")));
   EXPECT_EQ(QueryHostVersion(FourCC("ART3")), 0x0551000Au);
   EXPECT_EQ(QueryHostVersion(FourCC("ARTY")), 0x0551000Au);
   EXPECT_EQ(QueryHostVersion(FourCC("ART5")), 0x0551000Au);
@@ -347,41 +347,41 @@ TEST_F(HostIdentityQuery, KeysOfAGroup) {
 }
 
 TEST_F(HostIdentityQuery, OsCodeAndMissingFixedInfo) {
-  Spec spec = HostSpec("Photoshp", "6.02");
-  spec.fileOS = testres::kVosNTWindows32;
-  HostIdentity id = Identify(Build(spec));
+  Layout layout = HostLayout("Photoshp", "6.02");
+  layout.fileOS = testres::kVosNTWindows32;
+  HostIdentity id = Identify(Build(layout));
   EXPECT_EQ(id.signature, FourCC("8BIM"));
   EXPECT_EQ(id.osCode, 12);
   EXPECT_EQ(id.fix, 2);
-  spec.fileOS = testres::kVosWindows16;
-  EXPECT_EQ(Identify(Build(spec)).osCode, 11);
+  layout.fileOS = testres::kVosWindows16;
+  EXPECT_EQ(Identify(Build(layout)).osCode, 11);
 
   // Without fixed file information a recognised host still answers 0.
-  spec.fixedInfo = false;
-  id = Identify(Build(spec));
+  layout.fixedInfo = false;
+  id = Identify(Build(layout));
   EXPECT_EQ(id.signature, FourCC("8BIM"));
   EXPECT_EQ(id.osCode, 0);
-  SetExecutableVersionData(Build(spec));
+  SetExecutableVersionData(Build(layout));
   EXPECT_EQ(QueryHostVersion(FourCC("8BIM")), 0u);
 }
 
 TEST_F(HostIdentityQuery, StringTableFromTranslationOrDefaultPath) {
-  Spec spec = HostSpec("PM65", "6.5");
-  spec.language = 0x0411;
-  spec.codePage = 0x03A4;
-  spec.table = "041103a4";
-  EXPECT_EQ(Identify(Build(spec)).signature, FourCC("AD65"));
+  Layout layout = HostLayout("PM65", "6.5");
+  layout.language = 0x0411;
+  layout.codePage = 0x03A4;
+  layout.table = "041103a4";
+  EXPECT_EQ(Identify(Build(layout)).signature, FourCC("AD65"));
 
   // No Translation: \StringFileInfo\04090000\ is used.
-  spec.translation = false;
-  EXPECT_EQ(Identify(Build(spec)).signature, 0u);
-  spec.table = "04090000";
-  const HostIdentity id = Identify(Build(spec));
+  layout.translation = false;
+  EXPECT_EQ(Identify(Build(layout)).signature, 0u);
+  layout.table = "04090000";
+  const HostIdentity id = Identify(Build(layout));
   EXPECT_EQ(id.signature, FourCC("AD65"));
   EXPECT_EQ(id.minor, 5);
 
   // InternalName present but no FileVersion: the signature stays, version 0.0.0.
-  Spec noVersion;
+  Layout noVersion;
   noVersion.strings = {{"InternalName", "PM6"}};
   const HostIdentity partial = Identify(Build(noVersion));
   EXPECT_EQ(partial.signature, FourCC("ALD6"));
@@ -390,19 +390,19 @@ TEST_F(HostIdentityQuery, StringTableFromTranslationOrDefaultPath) {
 
 TEST_F(HostIdentityQuery, RawSearchWhenThePathIsMissing) {
   // A 16-bit resource whose table does not match the default path.
-  Spec spec = HostSpec("Adobe Premiere", "6.10");
-  spec.wide = false;
-  spec.translation = false;
-  spec.table = "040904E4";
-  spec.fileOS = testres::kVosWindows16;
-  const HostIdentity id = Identify(Build(spec));
+  Layout layout = HostLayout("Adobe Premiere", "6.10");
+  layout.wide = false;
+  layout.translation = false;
+  layout.table = "040904E4";
+  layout.fileOS = testres::kVosWindows16;
+  const HostIdentity id = Identify(Build(layout));
   EXPECT_EQ(id.signature, FourCC("PrMr"));
   EXPECT_EQ(id.major, 6);
   EXPECT_EQ(id.minor, 1);
   EXPECT_EQ(id.osCode, 11);
 
   // The same data cut right after the InternalName key: the value is empty.
-  std::vector<uint8> bytes = Build(spec);
+  std::vector<uint8> bytes = Build(layout);
   const std::string text(bytes.begin(), bytes.end());
   const std::size_t key = text.find(std::string("InternalName\0", 13));
   ASSERT_NE(key, std::string::npos);
@@ -438,7 +438,7 @@ TEST_F(HostIdentityQuery, NewRecordIsExcludedOnlyInTheExcludedHost) {
     EXPECT_EQ(GetParameters(&host.record)->hostExcluded, 1);
   }
   ResetHostIdentification();
-  SetExecutableVersionData(Build(HostSpec("Photoshp", "6.0")));
+  SetExecutableVersionData(Build(HostLayout("Photoshp", "6.0")));
   SimulatedHost host;
   ASSERT_EQ(host.Call(filterSelectorParameters), noErr);
   EXPECT_EQ(GetParameters(&host.record)->hostExcluded, 0);

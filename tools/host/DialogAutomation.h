@@ -51,6 +51,7 @@ private:
   HWND dialog_ = nullptr;
   Kind kind_ = Kind::Other;
   DWORD since_ = 0;
+  DWORD begun_ = 0;
   std::size_t stepIndex_ = 0;
   std::vector<std::function<bool()>> actions_;
   std::size_t actionIndex_ = 0;

@@ -91,6 +91,7 @@ DialogAutomation::~DialogAutomation() {
 
 void DialogAutomation::Begin() {
   activeAutomation = this;
+  begun_ = GetTickCount();
   if (timer_ == 0) timer_ = SetTimer(nullptr, 0, kTickMs, TimerProc);
 }
 
@@ -124,7 +125,8 @@ void DialogAutomation::Tick() {
   busy_ = true;
   if (HWND box = FindWindowOfThread(true)) AnswerMessageBox(box);
   if (dialog_ != nullptr && !IsWindow(dialog_)) {
-    HostTrace().Line("dialog closed");
+    HostTrace().Line("dialog closed after=%lums",
+                     static_cast<unsigned long>(GetTickCount() - begun_));
     dialog_ = nullptr;
     stepRunning_ = false;
   }
@@ -157,10 +159,10 @@ void DialogAutomation::Appeared(HWND window) {
   RECT r;
   GetWindowRect(window, &r);
   HWND owner = GetWindow(window, GW_OWNER);
-  HostTrace().Line("dialog appeared kind=%s title=\"%s\" owner=%s rect=%ld,%ld,%ld,%ld",
+  HostTrace().Line("dialog appeared kind=%s title=\"%s\" owner=%s rect=%ld,%ld,%ld,%ld after=%lums",
                    parameter ? "parameters" : "other", Utf8Text(window).c_str(),
                    owner == host_ ? "host" : (owner ? "other" : "none"), r.top, r.left, r.bottom,
-                   r.right);
+                   r.right, static_cast<unsigned long>(since_ - begun_));
   if (parameter) TraceState();
 }
 
@@ -168,8 +170,9 @@ void DialogAutomation::AnswerMessageBox(HWND box) {
   static HWND reported = nullptr;
   if (box != reported) {
     reported = box;
-    HostTrace().Line("messageBox caption=\"%s\" text=\"%s\"", Utf8Text(box).c_str(),
-                     Utf8Text(GetDlgItem(box, 0xFFFF)).c_str());
+    HostTrace().Line("messageBox caption=\"%s\" text=\"%s\" after=%lums", Utf8Text(box).c_str(),
+                     Utf8Text(GetDlgItem(box, 0xFFFF)).c_str(),
+                     static_cast<unsigned long>(GetTickCount() - begun_));
   }
   if (attended_ && steps_.empty()) return; // a person reads it and closes it
   for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {

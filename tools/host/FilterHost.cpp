@@ -107,15 +107,24 @@ void FilterHost::SetUpRecord() {
   if (options_.descriptors) r.descriptorParameters = &descriptorParameters_;
   r.errorString = &errorString_;
   r.depth = 8;
+  ApplyHostility(options_.hostile, r);
 }
 
 int16 FilterHost::Call(int16 selector) {
   int16 result = noErr;
   HostTrace().Line("call %s", SelectorName(selector));
+  HostTrace().Flush();
+  double begin = platform_.Seconds();
   platform_.BeginCall(selector);
+  SetHostileSelector(selector);
   entry_(selector, record_, &dataSlot_, &result);
   platform_.EndCall(selector);
-  HostTrace().Line("result %s %s", SelectorName(selector), ResultText(result).c_str());
+  if (lastProgress_ >= 0) {
+    std::fputc('\n', stderr); // a bar the plug-in left short of 100%
+    lastProgress_ = -1;
+  }
+  HostTrace().Line("result %s %s ms=%.0f", SelectorName(selector), ResultText(result).c_str(),
+                   (platform_.Seconds() - begin) * 1000.0);
   if (errorString_[0] != 0) {
     HostTrace().Line("errorString \"%s\"", PascalText(errorString_).c_str());
     errorString_[0] = 0;
@@ -131,11 +140,14 @@ void FilterHost::CallAbout() {
   intptr_t slotBefore = dataSlot_;
   int16 result = 0x5A5A; // About never reports; a plug-in that writes here shows it
   HostTrace().Line("call About");
+  HostTrace().Flush();
+  double begin = platform_.Seconds();
   platform_.BeginCall(filterSelectorAbout);
   entry_(filterSelectorAbout, record, &dataSlot_, &result);
   platform_.EndCall(filterSelectorAbout);
-  HostTrace().Line("result About %s%s", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
-                   dataSlot_ == slotBefore ? "" : " dataSlotChanged");
+  HostTrace().Line(
+      "result About %s%s ms=%.0f", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
+      dataSlot_ == slotBefore ? "" : " dataSlotChanged", (platform_.Seconds() - begin) * 1000.0);
 }
 
 void FilterHost::TakeDescriptor() {
@@ -203,12 +215,9 @@ int16 FilterHost::RunOnce(int run) {
       if (++continues > limit) {
         HostTrace().Line("stopped: %d Continue calls and the rectangles are still not empty",
                          limit);
-        std::fprintf(stderr, "tintara-host: the plug-in asked for more than %d strips; stopped\n",
-                     limit);
+        stuck_ = true;
         result = filterBadParameters;
-        server_ = nullptr;
-        server.Release(*record_);
-        return result;
+        break;
       }
       result = server.Serve(*record_, "serve");
       if (result != noErr) {
@@ -236,6 +245,7 @@ int16 FilterHost::RunOnce(int run) {
 
 JobOutcome FilterHost::Run(PluginEntryProc entry) {
   JobOutcome outcome;
+  showProgress_ = !options_.quiet && platform_.ProgressVisible();
   entry_ = entry;
   activeHost = this;
   double start = platform_.Seconds();
@@ -262,7 +272,13 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
   for (int run = 0; run < options_.runs; ++run) {
     outcome.result = RunOnce(run);
     outcome.runsDone = run + 1;
+    NoteRunEnd(run, HandleSuite::Instance().LiveCount());
     if (outcome.result != noErr) break;
+  }
+  if (stuck_) {
+    outcome.hostFailure = true;
+    outcome.message = "the plug-in never emptied its rectangles; stopped after " +
+                      std::to_string(4 * (image_.height + image_.width) + 16) + " Continue calls";
   }
   if (!options_.descriptorOut.empty() && haveDescriptor_ &&
       !SaveDescriptorFile(options_.descriptorOut, descriptor_, error)) {
@@ -323,7 +339,7 @@ bool FilterHost::SaveState(std::string& error) {
     error = "the parameters are not a handle of this host; --state not saved";
     return false;
   }
-  std::ofstream file(options_.state);
+  std::ofstream file(options_.state, std::ios::binary);
   int32 size = HandleSuite::Instance().Size(parameters_);
   file << "tintara-host-parameters " << size << "\n";
   char buffer[4];
@@ -343,15 +359,16 @@ Boolean FilterHost::AbortProc() {
   FilterHost* host = activeHost;
   if (host == nullptr) return 0;
   int call = ++host->abortCalls_;
-  bool abort = host->options_.abortAfter > 0 && call >= host->options_.abortAfter;
-  HostTrace().Line("abortProc #%d -> %d", call, abort ? 1 : 0);
+  bool abort = (host->options_.abortAfter > 0 && call >= host->options_.abortAfter) ||
+               HostileAbort(host->options_.hostile);
+  HostTrace().Counted("abortProc", call, abort ? "1" : "0");
   return abort ? 1 : 0;
 }
 
 void FilterHost::ProgressProc(int32 done, int32 total) {
   FilterHost* host = activeHost;
   HostTrace().Line("progress %d/%d", done, total);
-  if (host == nullptr || host->options_.quiet || total <= 0) return;
+  if (host == nullptr || !host->showProgress_ || total <= 0) return;
   int percent = int(int64_t(done) * 100 / total);
   if (percent == host->lastProgress_) return;
   host->lastProgress_ = percent;
@@ -373,6 +390,11 @@ OSErr FilterHost::AdvanceStateProc() {
     HostTrace().Line("advanceState #%d -> %s (--fail-advance-state)", host->advanceCalls_,
                      ResultText(memFullErr).c_str());
     return memFullErr;
+  }
+  if (HostileAdvanceFails(host->options_.hostile, host->advanceCalls_)) {
+    HostTrace().Line("advanceState #%d -> %s (hostile)", host->advanceCalls_,
+                     ResultText(host->options_.hostile.failAdvanceCode).c_str());
+    return host->options_.hostile.failAdvanceCode;
   }
   OSErr result = host->server_->Serve(*host->record_, "advanceState");
   HostTrace().Line("  advanceState -> %s", ResultText(result).c_str());

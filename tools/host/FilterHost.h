@@ -27,6 +27,8 @@ public:
   virtual void BeginCall(int16 selector) = 0;
   virtual void EndCall(int16 selector) = 0;
   virtual double Seconds() = 0;
+  // Whether a progress bar on stderr reaches a terminal.
+  virtual bool ProgressVisible() = 0;
 };
 
 struct JobOutcome {
@@ -83,4 +85,6 @@ private:
   int advanceCalls_ = 0;
   int strips_ = 0;
   int lastProgress_ = -1;
+  bool stuck_ = false;
+  bool showProgress_ = false;
 };

@@ -2,6 +2,9 @@
 // image as an editor does and reports what happened. See the README.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -128,6 +131,7 @@ int RunJob(const HostOptions& options) {
               outcome.runsDone, outcome.strips, outcome.advanceStateCalls, outcome.liveHandles,
               outcome.leakedHandles);
   std::fflush(stdout);
+  PrintRunFigures(options.hostile);
   if (outcome.hostFailure) return kExitHostFailure;
   int16 expected = options.hasExpected ? options.expectedResult : noErr;
   return outcome.result == expected ? kExitOk : kExitPluginResult;
@@ -137,9 +141,13 @@ int RunJob(const HostOptions& options) {
 
 int main(int argc, char** argv) {
   SetUnhandledExceptionFilter(ReportCrash);
+  // Plain line ends on stdout and stderr, for the scripts that read them.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
+    std::fputs(kHostileUsage, args.empty() ? stderr : stdout);
     return args.empty() ? kExitHostFailure : kExitOk;
   }
   std::vector<std::vector<std::string>> jobs;

@@ -86,6 +86,8 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions& o, std::str
       if (!value(o.dialogScript)) return false;
     } else if (a == "--label") {
       if (!value(o.label)) return false;
+    } else if (int hostile = ParseHostileOption(args, i, o.hostile, error); hostile != 0) {
+      if (hostile < 0) return false;
     } else if (a == "--rect") {
       if (!value(v) || !Ints(v, n, 4)) {
         error = "--rect wants T,L,B,R";

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Hostility.h"
 #include "sdk/PITypes.h"
 
 struct HostOptions {
@@ -38,6 +39,7 @@ struct HostOptions {
   int16 expectedResult = 0;
   bool quiet = false;
   std::string label;
+  HostileOptions hostile;
 };
 
 // Parses arguments (without the program name). Returns false with a message.

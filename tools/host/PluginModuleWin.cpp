@@ -14,9 +14,11 @@ constexpr WORD kPiplId = 16000;
 
 std::string LastError() {
   DWORD code = GetLastError();
-  char text[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                 sizeof text, nullptr);
+  wchar_t wide[256] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, wide,
+                 256, nullptr);
+  char text[768] = {};
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
   std::string message = text;
   while (!message.empty() &&
          (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))

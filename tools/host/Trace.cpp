@@ -8,23 +8,56 @@ Trace::~Trace() {
 
 bool Trace::Open(const std::string& path) {
   Close();
-  file_ = std::fopen(path.c_str(), "w");
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ != nullptr) std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
   return file_ != nullptr;
 }
 
 void Trace::Close() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (file_ != nullptr) {
+    EndRun();
+    std::fclose(file_);
+  }
   file_ = nullptr;
+}
+
+void Trace::Flush() {
+  if (file_ == nullptr) return;
+  EndRun();
+  std::fflush(file_);
+}
+
+void Trace::EndRun() {
+  if (runName_.empty()) return;
+  if (runFirst_ == runLast_) {
+    std::fprintf(file_, "%s #%ld -> %s\n", runName_.c_str(), runFirst_, runAnswer_.c_str());
+  } else {
+    std::fprintf(file_, "%s #%ld..#%ld -> %s\n", runName_.c_str(), runFirst_, runLast_,
+                 runAnswer_.c_str());
+  }
+  runName_.clear();
+}
+
+void Trace::Counted(const char* name, long number, const char* answer) {
+  if (file_ == nullptr) return;
+  if (runName_ == name && runAnswer_ == answer && number == runLast_ + 1) {
+    runLast_ = number;
+    return;
+  }
+  EndRun();
+  runName_ = name;
+  runAnswer_ = answer;
+  runFirst_ = runLast_ = number;
 }
 
 void Trace::Line(const char* format, ...) {
   if (file_ == nullptr) return;
+  EndRun();
   va_list args;
   va_start(args, format);
   std::vfprintf(file_, format, args);
   va_end(args);
   std::fputc('\n', file_);
-  std::fflush(file_);
 }
 
 Trace& HostTrace() {

@@ -19,11 +19,19 @@ public:
   bool Open(const std::string& path);
   void Close();
   bool Enabled() const { return file_ != nullptr; }
-  // printf-style; a newline is added.
+  // printf-style; a newline is added. Lines are buffered: Flush() before a call
+  // into the plug-in, so that a hang or a crash shows where it happened.
   void Line(const char* format, ...) TRACE_PRINTF_FORMAT;
+  // A numbered call such as abortProc #12 -> 0: consecutive calls of the same
+  // name with the same answer become one line "name #first..#last -> answer".
+  void Counted(const char* name, long number, const char* answer);
+  void Flush();
 
 private:
+  void EndRun();
   FILE* file_ = nullptr;
+  std::string runName_, runAnswer_;
+  long runFirst_ = 0, runLast_ = 0;
 };
 
 // The process-wide trace that every callback writes to.

@@ -1,6 +1,7 @@
 #include "WinPlatform.h"
 
 #include <commdlg.h>
+#include <io.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -118,4 +119,8 @@ double WinPlatform::Seconds() {
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
   return double(counter.QuadPart) / double(frequency.QuadPart);
+}
+
+bool WinPlatform::ProgressVisible() {
+  return _isatty(_fileno(stderr)) != 0;
 }

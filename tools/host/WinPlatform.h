@@ -22,6 +22,7 @@ public:
   void BeginCall(int16 selector) override;
   void EndCall(int16 selector) override;
   double Seconds() override;
+  bool ProgressVisible() override;
 
   const DialogAutomation& Automation() const { return *automation_; }
 

@@ -10,11 +10,14 @@
 FuzzHost* FuzzHost::current = nullptr;
 
 namespace {
-// A host refuses buffers beyond this size, as a real host runs out of memory.
-constexpr long kMaxBufferBytes = 1L << 22;
-// ... and stops serving a run after this many bytes in all, so that one input
-// cannot take minutes (a tall image in one-row strips).
-constexpr long kMaxServedBytes = 1L << 24;
+// A host refuses buffers beyond this size, as a real host runs out of memory, and
+// stops delivering once a run has been served this much in all: it keeps every
+// execution short while the geometry stays arbitrary.
+constexpr long kMaxBufferBytes = 1L << 18;
+constexpr long kMaxServedBytes = 1L << 20;
+// The plug-in asks abortProc once per pixel of the rectangle even when a host
+// delivered no buffers; past this many questions the user of this host cancels.
+constexpr int kMaxAbortQuestions = 1 << 18;
 } // namespace
 
 FuzzHost::FuzzHost(FuzzedDataProvider& fuzz) {
@@ -114,9 +117,8 @@ OSErr FuzzHost::Serve() {
     const long rowBytes = cols * planes + extraRowBytes_;
     // The last row carries no padding: the buffer ends exactly at the last pixel.
     const long bytes = (rows - 1) * rowBytes + cols * planes;
-    if (refusal == noErr && (bytes > kMaxBufferBytes || servedBytes_ + bytes > kMaxServedBytes)) {
+    if (refusal == noErr && (bytes > kMaxBufferBytes || servedBytes_ + bytes > kMaxServedBytes))
       refusal = memFullErr;
-    }
     if (refusal != noErr) {
       for (Side& done : sides)
         std::free(done.buffer);
@@ -165,7 +167,8 @@ void FuzzHost::Unlock(Handle) {}
 
 Boolean FuzzHost::Abort() {
   FuzzHost* h = current;
-  return ++h->abortCalls == h->abortAt;
+  ++h->abortCalls;
+  return h->abortCalls == h->abortAt || h->abortCalls > kMaxAbortQuestions;
 }
 
 void FuzzHost::Progress(int32, int32) {}

@@ -1,0 +1,264 @@
+#!/usr/bin/env bash
+# The reference host under Wine. One Wine process runs a batch of jobs: the test
+# filter proves the host (selector sequence, strips with padding and clipping,
+# sampling, write-back, abort, descriptor round trip, state, leak counting, the
+# dialog automation, refusing files that are no filter plug-ins), then Tintara
+# loads and runs About, Parameters, Prepare, Start, Continue and Finish.
+# Assertions read the summaries, traces and output files.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+cd "$root"
+B=build/win64
+[ -x $B/tintara-host.exe ] && [ -f $B/testplugin/TestFilter.8bf ] && [ -f $B/Tintara.8bf ] ||
+  scripts/build win64 >/dev/null || exit 1
+
+work="$root/build/stage30"
+rm -rf "$work"
+mkdir -p "$work"
+W="$work"
+T="$root/$B/testplugin"
+failures=0
+pass=0
+check() { # check DESCRIPTION COMMAND...
+  local what="$1"
+  shift
+  if "$@"; then
+    pass=$((pass + 1))
+  else
+    echo "FAIL: $what"
+    failures=$((failures + 1))
+  fi
+}
+has() { grep -aqF -- "$2" "$1"; }
+hasre() { grep -aqE -- "$2" "$1"; }
+summary() { grep -E "^tintara-host: $1 " "$W/stdout.txt"; }
+field() { summary "$1" | sed -nE "s/.* $2=([^ ]+).*/\\1/p"; }
+desc() { grep -F "'$2'" "$W/$1" | head -n1; }
+
+cat >"$W/strips.txt" <<'D'
+'rows' 'long' 100
+'over' 'long' 3
+'chks' 'bool' true
+'Amnt' 'UntF' '#Prc' 42.5
+'name' 'TEXT' "hello world"
+'disP' 'enum' 'mooD' 'moD1'
+'flt ' 'doub' 0.25
+'cls ' 'type' 'Lyr '
+'path' 'enum' 'path' 'strp'
+D
+printf "'rows' 'long' 32\n" >"$W/rect.txt"
+printf "'path' 'enum' 'path' 'advs'\n'chks' 'bool' true\n" >"$W/advance.txt"
+printf "'rows' 'long' 10\n" >"$W/abort.txt"
+printf "'leak' 'bool' true\n" >"$W/leak.txt"
+printf "'stck' 'bool' true\n" >"$W/stuck.txt"
+printf "'past' 'bool' true\n" >"$W/past.txt"
+printf "[{\"key\": \"dlg \", \"type\": \"bool\", \"value\": true}]\n" >"$W/dialog.json"
+
+script="pick;swatch;r=200;type=3;key=up;key=wheelup;b=7;check=rb;pan=D;zoom=in;dblclick;drag=30,20;shot=$W/dialog.png;ok"
+x32="$root/build/win32/Tintara.8bf"
+cat >"$W/jobs.txt" <<J
+--label strips $T/TestFilter.8bf --about --sample 301x250 --descriptor-in $W/strips.txt --descriptor-out $W/strips-out.txt --before $W/before.ppm --out $W/strips.ppm --trace $W/strips.trace --quiet
+--label rect $T/TestFilter.8bf --sample 301x250 --rect 20,30,120,200 --descriptor-in $W/rect.txt --out $W/rect.ppm --trace $W/rect.trace --quiet
+--label advance $T/TestFilter.8bf --sample 211x157 --sample-alpha --descriptor-in $W/advance.txt --before $W/advance-before.png --out $W/advance.png --trace $W/advance.trace --quiet
+--label abort $T/TestFilter.8bf --sample 64x100 --descriptor-in $W/abort.txt --abort-after 3 --expect-result -128 --out $W/abort.ppm --trace $W/abort.trace --quiet
+--label leak $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/leak.txt --trace $W/leak.trace --quiet
+--label runs $T/TestFilter.8bf --sample 64x64 --runs 3 --state $W/state.txt --descriptor-out $W/runs-out.txt --quiet
+--label state $T/TestFilter.8bf --sample 64x64 --no-parameters --state $W/state.txt --descriptor-out $W/state-out.txt --trace $W/state.trace --quiet
+--label nohandles $T/TestFilter.8bf --sample 64x64 --no-handle-procs --no-descriptor --trace $W/nohandles.trace --quiet
+--label dialog $T/TestFilter.8bf --sample 320x240 --descriptor-in $W/dialog.json --descriptor-out $W/dialog-out.txt --pick 10,20,30 --dialog "$script" --trace $W/dialog.trace --quiet
+--label cancel $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog cancel --expect-result -128 --trace $W/cancel.trace --quiet
+--label timeout $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog-timeout 300 --expect-result -128 --trace $W/timeout.trace --quiet
+--label stuck $T/TestFilter.8bf --sample 20x20 --descriptor-in $W/stuck.txt --trace $W/stuck.trace --quiet
+--label play $T/TestFilter.8bf --sample 16x16 --play display --descriptor-out $W/play-out.json --quiet
+--label badentry $T/BadEntry.8bf --quiet
+--label notfilter $T/NotAFilter.8bf --quiet
+--label nopipl $T/NoPipl.8bf --quiet
+--label missing $W/missing.8bf --quiet
+--label x86 $x32 --quiet
+--label tintara $root/$B/Tintara.8bf --about --dialog ok --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --out $W/tintara.png --quiet
+--label tintara-strips $root/$B/Tintara.8bf --no-display-pixels --max-space 1000000 --runs 2 --dialog ok --dialog-timeout 20000 --trace $W/tintara-strips.trace --quiet
+--label past $T/TestFilter.8bf --sample 16x16 --descriptor-in $W/past.txt --quiet
+J
+
+start=$(date +%s)
+"$root/scripts/wine-run" "$root/$B/tintara-host.exe" --batch "$W/jobs.txt" >"$W/stdout.txt" 2>"$W/stderr.txt"
+status=$?
+echo "one Wine process, $(wc -l <"$W/jobs.txt") jobs, $(($(date +%s) - start)) s, exit $status"
+grep -a -v -e "^wine" -e "X connection" "$W/stderr.txt" | sed 's/^/  stderr: /'
+
+# The last job reads past the record and must crash the host (exit 3).
+check "reading past the 6.0-era record faults at once" test "$status" = 3
+check "the fault is reported with its address" hasre "$W/stderr.txt" "crash: exception 0xc0000005 at .* in .*TestFilter.8bf \\(reading address"
+
+# --- selector sequence, About, descriptor round trip (strips) ---------------
+check "strips result 0" test "$(field strips result)" = "0"
+check "About came first and closed its message box" has "$W/strips.trace" 'messageBox caption="About TestFilter" text="Test filter for the reference host"'
+check "About left result and data slot alone" has "$W/strips.trace" "result About untouched"
+check "selector order" test "$(grep -E '^result ' "$W/strips.trace" | awk '{print $2}' | uniq | tr '\n' ' ')" = "About Parameters Prepare Start Continue Finish "
+check "the plug-in saw 1 2 3 4 4 4 5" has "$W/strips-out.txt" "'seq ' 'TEXT' \"1 2 3 4 4 4 5\""
+check "three strips of 100 rows served" test "$(field strips strips)" = "3"
+check "strips reach 3 px outside with padding 255" has "$W/strips.trace" "serve in=200,-3,300,304 out=200,-3,300,304 mask=200,-3,300,304 inPlanes=0-2 outPlanes=0-2 inputRate=65536 maskRate=65536 padding=255,255,255"
+check "write-back clipped to the image" has "$W/strips.trace" "writeBack out=200,-3,300,304 clipped=200,0,250,301 planes=0-2"
+check "the plug-in found every padding pixel 255" test "$(desc strips-out.txt padN | awk '{print $3}')" -gt 0
+check "all 9 sampling/padding/plane checks passed" has "$W/strips-out.txt" "'chkN' 'long' 9"
+check "rate 2 served as source/2" has "$W/strips.trace" "advanceState in=0,0,125,150 out=0,0,0,0 mask=0,0,0,0 inPlanes=0-2 outPlanes=0-2 inputRate=131072"
+check "bounds error padding refused" has "$W/strips.trace" "padding asks for an error -> paramErr"
+for line in "'Amnt' 'UntF' '#Prc' 42.5" "'name' 'TEXT' \"hello world\"" "'flt ' 'doub' 0.25" "'cls ' 'type' 'Lyr '" "'rows' 'long' 100" "'chks' 'bool' true" "'disP' 'enum' 'tEnm' 'moD1'"; do
+  check "descriptor round trip keeps $line" has "$W/strips-out.txt" "$line"
+done
+check "expected key 'path' present: reader closes with 0" has "$W/strips.trace" "closeReadDescriptor missing=none -> 0 (noErr)"
+check "no handles leaked by strips" test "$(field strips leaked)" = "0"
+check "globals and parameters stay" test "$(field strips handles)" = "2"
+check "strips output is the inverse of the input" python3 - "$W/before.ppm" "$W/strips.ppm" <<'P'
+import sys
+def ppm(p):
+    d = open(p, 'rb').read().split(b'\n', 3)
+    return tuple(map(int, d[1].split())), d[3]
+(size, a), (size2, b) = ppm(sys.argv[1]), ppm(sys.argv[2])
+sys.exit(0 if size == size2 == (301, 250) and all(x + y == 255 for x, y in zip(a, b)) else 1)
+P
+
+# --- filter rectangle: strips past its bottom, write-back clipped to it ------
+check "rect result 0" test "$(field rect result)" = "0"
+check "last strip reaches below the rectangle" has "$W/rect.trace" "writeBack out=116,30,148,200 clipped=116,30,120,200"
+check "only the rectangle changed" python3 - "$W/before.ppm" "$W/rect.ppm" <<'P'
+import sys
+def ppm(p):
+    d = open(p, 'rb').read().split(b'\n', 3)
+    return tuple(map(int, d[1].split())), d[3]
+(size, a), (_, b) = ppm(sys.argv[1]), ppm(sys.argv[2])
+w, h = size
+for y in range(h):
+    for x in range(w):
+        for c in range(3):
+            i = (y * w + x) * 3 + c
+            inside = 20 <= y < 120 and 30 <= x < 200
+            if (b[i] != 255 - a[i]) if inside else (b[i] != a[i]):
+                sys.exit(1)
+P
+
+# --- whole image through advanceState, four planes ---------------------------
+check "advance result 0" test "$(field advance result)" = "0"
+check "advance: no strips after Start, one advanceState pass" has "$W/advance.trace" "writeBack out=0,0,157,211 clipped=0,0,157,211 planes=0-3"
+check "advance: checks pass with a transparency plane" has "$W/advance.trace" "padding=255,255,255"
+check "advance: colour inverted, transparency kept" python3 - "$W/advance-before.png" "$W/advance.png" <<'P'
+import sys, zlib, struct
+def png(path):
+    data = open(path, 'rb').read()
+    pos, chunks, header = 8, b'', None
+    while pos < len(data):
+        n, kind = struct.unpack('>I4s', data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + n]
+        if kind == b'IHDR': header = struct.unpack('>IIBBBBB', body)
+        if kind == b'IDAT': chunks += body
+        pos += 12 + n
+    w, h, depth, ctype = header[:4]
+    bpp = {2: 3, 6: 4}[ctype]
+    raw, out, prev = zlib.decompress(chunks), [], bytearray(w * bpp)
+    stride = w * bpp
+    for y in range(h):
+        f, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - bpp] if i >= bpp else 0
+            b, c = prev[i], prev[i - bpp] if i >= bpp else 0
+            if f == 1: line[i] = (line[i] + a) & 255
+            elif f == 2: line[i] = (line[i] + b) & 255
+            elif f == 3: line[i] = (line[i] + (a + b) // 2) & 255
+            elif f == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        out.append(bytes(line))
+        prev = line
+    return w, h, bpp, b''.join(out)
+w, h, bpp, a = png(sys.argv[1])
+_, _, bpp2, b = png(sys.argv[2])
+ok = bpp == bpp2 == 4 and all((b[i] == a[i]) if i % 4 == 3 else (b[i] == 255 - a[i]) for i in range(len(a)))
+sys.exit(0 if ok else 1)
+P
+
+# --- abort -------------------------------------------------------------------
+check "abort ends with -128" test "$(field abort result)" = "-128"
+check "abort: the first two abortProc calls answered no" has "$W/abort.trace" "abortProc #2 -> 0"
+check "abort: the third answered yes and was the last" test "$(grep -a '^abortProc' "$W/abort.trace" | tail -n1)" = "abortProc #3 -> 1"
+check "abort: Finish still follows a cancelled Continue" test "$(grep -E '^result ' "$W/abort.trace" | tail -n2 | awk '{print $2 $3}' | tr '\n' ' ')" = "Continue-128 Finish0 "
+check "abort: no output written" test ! -e "$W/abort.ppm"
+
+# --- leak counting -----------------------------------------------------------
+check "leak: one handle left behind" test "$(field leak leaked)" = "1"
+check "leak: globals, parameters and the leaked one live" test "$(field leak handles)" = "3"
+
+# --- runs and state ----------------------------------------------------------
+check "runs: three runs in one job" test "$(field runs runs)" = "3"
+check "runs: the parameters handle kept across runs" has "$W/runs-out.txt" "'runN' 'long' 3"
+check "state: the saved parameters come back from the file" has "$W/state-out.txt" "'runN' 'long' 4"
+check "state: loaded from the file" has "$W/state.trace" "state loaded 8 bytes"
+check "runs: the recorded descriptor is handed to the next run" test "$(grep -c "'runN' 'long'" "$W/runs-out.txt")" = "1"
+
+# --- without handle services ---------------------------------------------------
+check "no handle procs: result 0" test "$(field nohandles result)" = "0"
+check "no handle procs: nothing counted" test "$(field nohandles handles)" = "0"
+check "no handle procs: no handle calls" bash -c "! grep -q Handle '$W/nohandles.trace'"
+
+# --- dialog automation on the test dialog --------------------------------------
+check "dialog result 0" test "$(field dialog result)" = "0"
+check "dialog found as owned by the host window" has "$W/dialog.trace" 'dialog appeared kind=parameters title="TestFilter" owner=host'
+check "dialog: fields typed, stepped and read" has "$W/dialog-out.txt" "'dlgR' 'long' 200"
+check "dialog: type=3, key=up, key=wheelup on the focused field" has "$W/dialog-out.txt" "'dlgG' 'long' 14"
+check "dialog: b=7" has "$W/dialog-out.txt" "'dlgB' 'long' 7"
+check "dialog: check=rb made exactly r and b checked" has "$W/dialog-out.txt" "'dlgC' 'TEXT' \"rb\""
+check "dialog: commands clicked in order" has "$W/dialog-out.txt" "'cmds' 'TEXT' \"1026,1027,1023,1024,1015,1021,1\""
+check "dialog: double click then drag" has "$W/dialog-out.txt" "'mous' 'TEXT' \"du2udu\""
+check "dialog: drag moved by 30,20" has "$W/dialog-out.txt" "'drag' 'TEXT' \"30,20\""
+check "dialog: the cursor was where every mouse message said" has "$W/dialog-out.txt" "'curX' 'long' 0"
+check "dialog: five characters typed" has "$W/dialog-out.txt" "'chrs' 'long' 5"
+check "dialog: picker answered by --pick" has "$W/dialog.trace" "colorServices choose prompt=\"Pick a tone\" source=0,0,0 by=pick -> 10,20,30 0 (noErr)"
+check "dialog: preview drawn with its mask" hasre "$W/dialog.trace" "displayPixels version=1 bounds=0,0,60,80 src=0,0,60,80 dst=[0-9]+,[0-9]+ mode=3 rowBytes=240 colBytes=3 planeBytes=1 mask=kind0/colBytes1 drawn=80x60"
+check "dialog: proxy fetched at rate 2" has "$W/dialog.trace" "advanceState in=0,0,60,80 out=0,0,60,80 mask=0,0,60,80 inPlanes=0-2 outPlanes=0-2 inputRate=131072"
+check "dialog: sampled output not written back" has "$W/dialog.trace" "writeBack skipped: out=0,0,60,80 sampled"
+check "dialog: screenshot written" python3 -c "import sys,struct; d=open('$W/dialog.png','rb').read(24); w,h=struct.unpack('>II',d[16:24]); sys.exit(0 if d[:4]==b'\x89PNG' and w>200 and h>200 else 1)"
+check "cancel ends with -128" test "$(field cancel result)" = "-128"
+check "cancel: Cancel clicked by the script" has "$W/cancel.trace" "dialog step 1 'cancel' done"
+check "cancel: no Finish after a failed Start" bash -c "! grep -q 'call Finish' '$W/cancel.trace'"
+check "unanswered dialog cancelled after the timeout" test "$(field timeout result)" = "-128"
+check "unanswered dialog: said so" has "$W/stderr.txt" 'the dialog "TestFilter" was left unanswered for'
+
+# --- a plug-in that never empties its rectangles, playInfo, JSON -------------
+check "stuck: stopped loudly" has "$W/stderr.txt" "the plug-in never emptied its rectangles; stopped after 176 Continue calls"
+check "stuck: Finish still lets the plug-in clean up" has "$W/stuck.trace" "result Finish 0"
+check "play display reaches the plug-in; JSON descriptor written" python3 -c "
+import json, sys
+items = {i['key']: i for i in json.load(open('$W/play-out.json'))}
+sys.exit(0 if items['plyI']['value'] == 1 and items['seq ']['value'] == '1 2 3 4 5' else 1)"
+check "playInfo dontdisplay by default" has "$W/strips-out.txt" "'plyI' 'long' 0"
+
+# --- refusals ----------------------------------------------------------------
+check "entry not exported: refused" has "$W/stderr.txt" "names entry 'MissingMain', which the file does not export"
+check "kind 8BAM: refused" has "$W/stderr.txt" "plug-in kind '8BAM', not a filter ('8BFM')"
+check "no PIPL: refused" has "$W/stderr.txt" "NoPipl.8bf: no PIPL resource, so not a filter plug-in"
+check "missing file: refused" has "$W/stderr.txt" "missing.8bf: cannot open as a Windows library"
+if [ -f "$x32" ]; then
+  check "32-bit plug-in: refused with its entry named" has "$W/stderr.txt" "no '8664' entry for 64-bit hosts (it is a 32-bit plug-in, entry 'ENTRYPOINT')"
+fi
+
+# --- Tintara itself ------------------------------------------------------------
+tt="$W/tintara.trace"
+check "Tintara: result 0" test "$(field tintara result)" = "0"
+check "Tintara: PiPL read" has "$tt" "pipl kind='8BFM' name=\"Tintara\" category=\"Wimble Filter\" 8664=\"ENTRYPOINT\""
+check "Tintara: About showed its box and was closed" hasre "$tt" '^messageBox caption="Mossbracket"'
+check "Tintara: About touched neither result nor data slot" has "$tt" "result About untouched"
+for s in Parameters Prepare Start Finish; do
+  check "Tintara: $s returned 0" has "$tt" "result $s 0 (noErr)"
+done
+check "Tintara: every Continue returned 0" bash -c "! grep -E '^result Continue' '$tt' | grep -vq 'noErr'"
+check "Tintara: no handle leaked" test "$(field tintara leaked)" = "0"
+check "Tintara: only globals and parameters live" test "$(field tintara handles)" = "2"
+check "Tintara: no foreign dispose" has "$tt" "badDisposes=0 openDescriptors=0"
+check "Tintara: output written" test -s "$W/tintara.png"
+ts="$W/tintara-strips.trace"
+check "Tintara strip path: two runs, result 0" test "$(field tintara-strips result)/$(field tintara-strips runs)" = "0/2"
+check "Tintara strip path: every selector returned 0" bash -c "! grep -E '^result ' '$ts' | grep -vq 'noErr'"
+check "Tintara strip path: nothing leaked over two runs" test "$(field tintara-strips leaked)/$(field tintara-strips handles)" = "0/2"
+
+echo "$pass passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The filtering engine in a real host process under 64-bit Wine: the reference host
+# runs the built plug-in, without its dialog, on a parameter record that enables
+# channels and holds a tone (loaded with --state).
+# - preview path (one advanceState for the whole image) and strip path
+#   (--no-advance-state) at several --max-space budgets, one row per strip among
+#   them, write byte-identical images, for 3 planes, 4 planes and a sub-rectangle;
+# - each image equals the tone rule computed independently by the checker;
+# - an abort in the middle of either path ends the run with -128 and no leaked
+#   handle, and the host writes no image.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+bin=$root/build/win64
+work=$bin/stage-engine
+check=$root/tests/stages/40-engine-e2e-check.py
+[ -f "$bin/tintara-host.exe" ] && [ -f "$bin/Tintara.8bf" ] || {
+  echo "FAIL: build/win64 has no tintara-host.exe or Tintara.8bf (run scripts/build)" >&2
+  exit 1
+}
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+export WINEPREFIX=$bin/wineprefix-engine WINEDEBUG=-all
+wine=/usr/lib/wine/wine64
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# A host parameters file: the plug-in's record with a tone and channel switches,
+# stripRows 1, zoom 1, mode 'moD1', everything else 0.
+state() { # FILE RED GREEN BLUE APPLY_RED APPLY_GREEN APPLY_BLUE
+  python3 - "$@" <<'PY'
+import struct, sys
+path, tone, apply = sys.argv[1], [int(v) for v in sys.argv[2:5]], [int(v) for v in sys.argv[5:8]]
+record = bytearray(40)
+struct.pack_into('<3h', record, 4, *tone)
+struct.pack_into('<h', record, 20, 1)            # stripRows
+struct.pack_into('<I', record, 24, 0x6d6f4431)   # mode 'moD1'
+struct.pack_into('<h', record, 32, 1)            # zoom
+record[34:37] = bytes(apply)
+open(path, 'w').write('tintara-host-parameters 40\n' + ' '.join('%02x' % b for b in record) + '\n')
+PY
+}
+state all.state 250 10 128 1 1 1
+state mixed.state 30 77 220 1 0 1
+
+# One host process runs every job; each job gets a fresh copy of its record,
+# since the plug-in keeps its strip plan in it.
+jobs=()
+job() { # NAME STATE OPTIONS...
+  local name=$1 from=$2
+  shift 2
+  cp "$from" "$name.state"
+  jobs+=("$bin/Tintara.8bf --quiet --no-parameters --label $name --state $name.state $*")
+}
+rect=17,23,181,271
+# 3 planes, 301 x 203: a row costs 7 x 301 = 2107 bytes.
+job p3 all.state --sample 301x203 --before before3.png --out p3.png
+job s3 all.state --sample 301x203 --no-advance-state --out s3.png
+job s3-row all.state --sample 301x203 --no-advance-state --max-space 1 --out s3-row.png
+job s3-ten all.state --sample 301x203 --no-advance-state --max-space 21000 --out s3-ten.png
+job s3-odd all.state --sample 301x203 --no-advance-state --max-space 150000 --out s3-odd.png
+# 4 planes (a transparency plane, never changed), three channels switched two on.
+job p4 mixed.state --sample 257x131 --sample-alpha --before before4.png --out p4.png
+job s4-row mixed.state --sample 257x131 --sample-alpha --no-advance-state --max-space 1 --out s4-row.png
+job s4 mixed.state --sample 257x131 --sample-alpha --no-advance-state --max-space 40000 --out s4.png
+# A filter rectangle inside the image.
+job pr mixed.state --sample 301x203 --rect $rect --before beforer.png --out pr.png
+job sr mixed.state --sample 301x203 --rect $rect --no-advance-state --max-space 9000 --out sr.png
+# Abort after 20000 of the 61103 pixels' questions, on both paths.
+job pa all.state --sample 301x203 --abort-after 20000 --expect-result -128 --out pa.png --trace pa.trace
+job sa all.state --sample 301x203 --no-advance-state --max-space 21000 --abort-after 20000 \
+  --expect-result -128 --out sa.png --trace sa.trace
+printf '%s\n' "${jobs[@]}" >jobs.txt
+
+status=0
+timeout --kill-after=10 300 "$wine" "$bin/tintara-host.exe" --batch jobs.txt >host.out \
+  2> >(grep -v 'rundll32\|wine: \|not written: the filter did not complete' >&2) || status=$?
+tr -d '\r' <host.out
+[ "$status" -eq 0 ] || fail "the host reported a failed job (exit $status)"
+WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null || true
+
+summary() { grep -E "^tintara-host: $1 " host.out | tr -d '\r'; }
+for name in p3 p4 pr; do
+  [[ $(summary $name) == *"result=0 (noErr)"*"strips=1 advanceState=1 "*"leaked=0"* ]] ||
+    fail "$name did not run once through advanceState: $(summary $name)"
+done
+for name in s3 s3-row s3-ten s3-odd s4-row s4 sr; do
+  [[ $(summary $name) == *"result=0 (noErr)"*"advanceState=0 "*"leaked=0"* ]] ||
+    fail "$name did not run on the strip path: $(summary $name)"
+done
+[[ $(summary s3) == *"strips=1 "* ]] || fail "s3: the default budget is not one strip"
+[[ $(summary s3-row) == *"strips=203 "* ]] || fail "s3-row: not one row per strip"
+[[ $(summary s3-ten) == *"strips=21 "* ]] || fail "s3-ten: not ten rows per strip"
+[[ $(summary s4-row) == *"strips=131 "* ]] || fail "s4-row: not one row per strip"
+
+echo "-- byte-identical images on both paths"
+python3 "$check" same p3.png s3.png s3-row.png s3-ten.png s3-odd.png
+python3 "$check" same p4.png s4-row.png s4.png
+python3 "$check" same pr.png sr.png
+
+echo "-- the tone rule, computed independently for every pixel"
+python3 "$check" rule before3.png p3.png all.state
+python3 "$check" rule before4.png p4.png mixed.state
+python3 "$check" rule beforer.png pr.png mixed.state 17,23,181,271
+
+echo "-- abort in the middle of the run"
+for name in pa sa; do
+  [[ $(summary $name) == *"result=-128 "*"leaked=0"* ]] || fail "$name: $(summary $name)"
+  [ ! -e $name.png ] || fail "$name: the host wrote an image of an aborted run"
+  last=$(grep -E '^abortProc #' $name.trace | tail -1 | tr -d '\r')
+  [[ $last == "abortProc #20000 -> 1" ]] || fail "$name: questions went on after the abort: $last"
+done
+grep -q '^result Start -128' pa.trace || fail "pa: Start did not end with -128"
+grep -q '^result Continue -128' sa.trace || fail "sa: Continue did not end with -128"
+
+echo "engine e2e passed"

@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""Hostile-host scenarios for the reference host, and the check of their outcome.
+
+  70-hostile-hosts.py plan WORKDIR HOST PLUGIN   writes WORKDIR/jobs.batch and the
+                                                 parameter files the jobs load
+  70-hostile-hosts.py check WORKDIR STDOUT       compares each job's result code with
+                                                 the expected one and, where it is 0,
+                                                 its pixels with the tone rule
+
+The tone rule is computed here independently of the plug-in: for every pixel of the
+filter rectangle, each enabled channel of the first three becomes
+(p0 + p1 + p2 + tone) / 4 (integer division), with the tone clamped to 0..255;
+everything else stays as it was.
+"""
+import json
+import os
+import random
+import re
+import struct
+import sys
+
+# The parameter record as the 64-bit plug-in lays it out (40 bytes).
+RECORD_SIZE = 40
+TONE_AT = 4           # toneRed, toneGreen, toneBlue: int16 each
+STRIP_ROWS_AT = 20    # int16
+MODE_AT = 24          # OSType
+ZOOM_AT = 32          # int16
+APPLY_AT = 34         # applyRed, applyGreen, applyBlue: one byte each
+
+W, H = 61, 37         # small odd-sized sample: fast, and no width is a multiple of 4
+TONE = (200, 30, 117)
+
+
+def record(tone=TONE, apply=(1, 1, 1), strip_rows=1):
+    data = bytearray(RECORD_SIZE)
+    struct.pack_into("<hhh", data, TONE_AT, *tone)
+    struct.pack_into("<h", data, STRIP_ROWS_AT, strip_rows)
+    data[MODE_AT:MODE_AT + 4] = b"1Doo"  # 'moD1' stored little-endian
+    struct.pack_into("<h", data, ZOOM_AT, 1)
+    data[APPLY_AT:APPLY_AT + 3] = bytes(apply)
+    return bytes(data)
+
+
+def write_state(path, data):
+    with open(path, "w") as f:
+        f.write("tintara-host-parameters %d\n" % len(data))
+        f.write(" ".join("%02x" % b for b in data) + "\n")
+
+
+def scenarios():
+    """(label, options, expected result, parameters bytes, filter rectangle or None)."""
+    toned = record()
+    strip = ["--no-display-pixels"]  # without displayPixels the plug-in takes strips
+    paths = [("preview", []), ("strip", strip)]
+    out = []
+    for name, path in paths:
+        out.append((name + "-baseline", path, 0, toned, None))
+        for field in ["abortProc", "progressProc", "processEvent", "colorServices",
+                      "descriptorParameters", "platformData", "handleProcs"]:
+            out.append(("%s-null-%s" % (name, field), path + ["--null", field], 0, toned, None))
+        out.append((name + "-handle-procs-v2", path + ["--handle-procs-version", "2"], 0, toned, None))
+        out.append((name + "-handle-procs-count4", path + ["--handle-procs-count", "4"], 0, toned, None))
+        out.append((name + "-null-set-size", path + ["--null-set-size"], 0, toned, None))
+        out.append((name + "-null-set-size-no-params", path + ["--null-set-size"], 0, None, None))
+        # abortProc answering true inside each selector: only Start (preview path)
+        # and Continue (strip path) ask it.
+        for selector in ["parameters", "prepare", "start", "continue", "finish"]:
+            asks = (name == "preview" and selector == "start") or (name == "strip" and selector == "continue")
+            out.append(("%s-abort-in-%s" % (name, selector), path + ["--abort-in", selector],
+                        -128 if asks else 0, toned, None))
+        # abort in the middle of the pixels (the preview path asks once before
+        # advanceState, then once per pixel).
+        out.append((name + "-abort-mid-pixels", path + ["--abort-after", str(W * H // 2)], -128, toned, None))
+        out.append((name + "-abort-last-pixel", path + ["--abort-after", str(W * H + (1 if name == "preview" else 0))],
+                    -128, toned, None))
+        out.append((name + "-1x1", path + ["--sample", "1x1"], 0, toned, (0, 0, 1, 1)))
+        out.append((name + "-rect-bottom-right-edge", path + ["--rect", "5,7,%d,%d" % (H, W)], 0, toned,
+                    (5, 7, H, W)))
+        out.append((name + "-rect-top-left-edge", path + ["--rect", "0,0,20,30"], 0, toned, (0, 0, 20, 30)))
+        out.append((name + "-rect-one-row-at-bottom", path + ["--rect", "%d,0,%d,%d" % (H - 1, H, W)], 0, toned,
+                    (H - 1, 0, H, W)))
+        out.append((name + "-rect-empty", path + ["--rect", "10,10,10,20"], 0, toned, (10, 10, 10, 20)))
+        for space in ["0", "1"]:
+            out.append(("%s-max-space-%s" % (name, space), path + ["--max-space", space], 0, toned, None))
+        rng = random.Random(name)
+        for i in range(4):
+            data = bytes(rng.randrange(256) for _ in range(RECORD_SIZE))
+            out.append(("%s-random-parameters-%d" % (name, i), path, None, data, None))
+    # advanceState failing at the first, second and third call of a job (one
+    # call per run on the preview path).
+    for call in [1, 2, 3]:
+        out.append(("preview-advance-fails-call%d" % call,
+                    ["--runs", "3", "--fail-advance", "%d,-108" % call], -108, toned, None))
+    out.append(("preview-advance-fails-paramErr", ["--fail-advance", "1,-50"], -50, toned, None))
+    # Without advanceState (or its failure) the plug-in never previews.
+    out.append(("strip-null-advanceState", ["--null", "advanceState"], 0, toned, None))
+    out.append(("strip-null-advance-and-display", ["--null", "advanceState", "--null", "displayPixels"], 0, toned, None))
+    out.append(("strip-fail-advance-unused", strip + ["--fail-advance", "1"], 0, toned, None))
+    out.append(("preview-4-planes", ["--sample-alpha"], 0, toned, None))
+    out.append(("strip-4-planes", strip + ["--sample-alpha"], 0, toned, None))
+    out.append(("preview-with-parameters-selector", ["--parameters-selector"], 0, toned, None))
+    return out
+
+
+def plan(work, host, plugin):
+    jobs, lines = {}, []
+    for label, options, expected, params, rect in scenarios():
+        opts = list(options)
+        sample = None
+        if "--sample" in opts:
+            sample = opts[opts.index("--sample") + 1]
+        else:
+            opts += ["--sample", "%dx%d" % (W, H)]
+        if "--parameters-selector" in opts:
+            opts.remove("--parameters-selector")
+        else:
+            opts.append("--no-parameters")
+        before = os.path.join(work, label + ".before.ppm")
+        after = os.path.join(work, label + ".after.ppm")
+        opts += ["--before", before, "--out", after, "--quiet", "--label", label]
+        if params is not None:
+            state = os.path.join(work, label + ".state")
+            write_state(state, params)
+            opts += ["--state", state]
+        if expected is not None:
+            opts += ["--expect-result", str(expected)]
+        lines.append(" ".join([plugin] + ["'%s'" % o if " " in o else o for o in opts]))
+        jobs[label] = {"expected": expected, "params": params.hex() if params else None,
+                       "rect": rect, "before": before, "after": after}
+    with open(os.path.join(work, "jobs.batch"), "w") as f:
+        f.write("\n".join(lines) + "\n")
+    with open(os.path.join(work, "jobs.json"), "w") as f:
+        json.dump(jobs, f)
+    print(len(jobs))
+
+
+def read_ppm(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    w, h = int(m.group(1)), int(m.group(2))
+    return w, h, data[m.end():]
+
+
+def expected_pixels(before, w, h, params, rect):
+    tone, apply = (0, 0, 0), (0, 0, 0)
+    if params is not None:
+        tone = struct.unpack_from("<hhh", params, TONE_AT)
+        apply = tuple(params[APPLY_AT + k] != 0 for k in range(3))
+    tone = [min(max(t, 0), 255) for t in tone]
+    top, left, bottom, right = rect if rect else (0, 0, h, w)
+    out = bytearray(before)
+    for y in range(top, bottom):
+        for x in range(left, right):
+            i = 3 * (y * w + x)
+            s = before[i] + before[i + 1] + before[i + 2]
+            for k in range(3):
+                if apply[k]:
+                    out[i + k] = (s + tone[k]) // 4
+    return bytes(out)
+
+
+def check(work, stdout_path):
+    with open(os.path.join(work, "jobs.json")) as f:
+        jobs = json.load(f)
+    results = {}
+    with open(stdout_path, errors="replace") as f:
+        for line in f:
+            m = re.match(r"tintara-host: (\S+) \S+ result=(-?\d+)", line)
+            if m:
+                results[m.group(1)] = int(m.group(2))
+    failures, table = [], []
+    for label, job in jobs.items():
+        if label not in results:
+            failures.append("%s: no summary line (crashed or stopped early)" % label)
+            table.append((label, "none", "-"))
+            continue
+        code = results[label]
+        if job["expected"] is not None and code != job["expected"]:
+            failures.append("%s: result %d, expected %d" % (label, code, job["expected"]))
+        pixels = "-"
+        if code == 0:
+            params = bytes.fromhex(job["params"]) if job["params"] else None
+            w, h, before = read_ppm(job["before"])
+            w2, h2, after = read_ppm(job["after"])
+            want = expected_pixels(before, w, h, params, job["rect"])
+            if (w, h) != (w2, h2) or after != want:
+                bad = sum(1 for a, b in zip(after, want) if a != b)
+                failures.append("%s: %d bytes differ from the tone rule" % (label, bad))
+                pixels = "WRONG"
+            else:
+                pixels = "correct"
+        elif os.path.exists(job["after"]):
+            failures.append("%s: result %d but an image was written" % (label, code))
+        table.append((label, str(code), pixels))
+    for row in table:
+        print("| %s | %s | %s |" % row)
+    for failure in failures:
+        print("FAIL: " + failure, file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "plan":
+        plan(*sys.argv[2:5])
+    else:
+        sys.exit(check(*sys.argv[2:4]))

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Leaks over many runs: one reference-host process under Wine applies the filter
+# 1000 times on each path (preview and strip, and once more with the operating
+# system's memory in place of the host's handle suite), keeping the plug-in
+# loaded and its state between runs. The host's live handles and the process's
+# committed memory (private usage) after the last run must not exceed what they
+# were after the first; a small allowance for the heap's own bookkeeping stays far
+# below what a leak of one allocation per run would add over 999 runs.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+bin=$root/build/win64
+work=$bin/stage-leaks
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX=$bin/wineprefix-hostile
+unset DISPLAY
+runs=${LEAK_RUNS:-1000}
+allowance=$((16 * 1024))
+
+common="--sample 24x16 --no-parameters --quiet --runs $runs --report-memory"
+{
+  echo "$bin/Tintara.8bf $common --label preview"
+  echo "$bin/Tintara.8bf $common --no-display-pixels --label strip"
+  echo "$bin/Tintara.8bf $common --null handleProcs --label system-memory"
+} >"$work/jobs.batch"
+start=$(date +%s%N)
+set +e
+timeout --kill-after=10 240 scripts/wine-run "$bin/tintara-host.exe" --batch "$work/jobs.batch" \
+  >"$work/stdout" 2>"$work/stderr"
+code=$?
+set -e
+ms=$((($(date +%s%N) - start) / 1000000))
+cat "$work/stdout"
+echo "one Wine process, 3 x $runs runs: ${ms} ms"
+if [ "$code" -ne 0 ]; then
+  cat "$work/stderr" >&2
+  [ "$code" -ge 124 ] && WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
+  echo "FAIL: the host exited with $code" >&2
+  exit 1
+fi
+python3 - "$work/stdout" "$runs" "$allowance" <<'PY'
+import re, sys
+text = open(sys.argv[1], errors="replace").read()
+runs, allowance = int(sys.argv[2]), int(sys.argv[3])
+figures = re.findall(r"memory runs=(\d+) handlesAfterFirst=(\d+) handlesAfterLast=(\d+) "
+                     r"committedAfterFirst=(\d+) committedAfterLast=(\d+) committedPeak=(\d+)", text)
+labels = re.findall(r"tintara-host: (\S+) \S+ result=0 ", text)
+failed = len(figures) != 3 or len(labels) != 3
+for (done, h1, hn, c1, cn, peak) in figures:
+    done, h1, hn, c1, cn, peak = map(int, (done, h1, hn, c1, cn, peak))
+    growth = cn - c1
+    print("runs=%d handles %d -> %d, committed %d -> %d bytes (%+d, %.1f bytes/run), peak %d"
+          % (done, h1, hn, c1, cn, growth, growth / max(done - 1, 1), peak))
+    if done != runs or hn > h1 or c1 == 0 or growth > allowance:
+        failed = True
+if failed:
+    print("FAIL: handles or committed memory grew, or a job did not complete", file=sys.stderr)
+sys.exit(1 if failed else 0)
+PY
+echo "leaks passed"

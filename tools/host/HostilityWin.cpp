@@ -1,0 +1,16 @@
+#include <windows.h>
+// psapi.h needs the declarations of windows.h first.
+#include <psapi.h>
+
+#include "Hostility.h"
+
+uint64_t CommittedBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(),
+                               reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                               sizeof counters)) {
+    return 0;
+  }
+  return counters.PrivateUsage;
+}
