@@ -131,7 +131,7 @@ TEST(DialogScript, RefusesWhatItCannotDo) {
   std::vector<DialogStep> steps;
   std::string error;
   for (const char* bad : {"r=", "r=-1", "x=3", "check=rgx", "pan=K", "zoom=far", "drag=3",
-                          "key=left", "shot=", "wait=soon", "ok=1", "r=12;frobnicate"}) {
+                          "key=sideways", "focus=x", "hold=3", "shot=", "wait=soon", "ok=1", "r=12;frobnicate"}) {
     EXPECT_FALSE(ParseDialogScript(bad, steps, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
