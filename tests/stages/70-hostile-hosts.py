@@ -125,7 +125,6 @@ def scenarios():
     for i in range(4):
         data = bytes(rng.randrange(256) for _ in range(RECORD_SIZE))
         out.append(("dialog-random-parameters-%d" % i, dialog + [previews], None, data, None))
-    out.append(("preview-with-parameters-selector", ["--parameters-selector", "--dialog", "ok"], 0, toned, None))
     return out
 
 

@@ -241,3 +241,22 @@ TEST(ComposePixelMap, RefusesWhatItCannotShow) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(BufferServer, InputComesFromTheImageAsTheRunFoundIt) {
+  // A full-resolution preview written back early in the run must not be read
+  // again as input: editors filter from a snapshot of the source.
+  HostImage image = Numbered(4, 4, 3);
+  BufferServer server(image, Rect{0, 0, 4, 4});
+  Record first(Rect{0, 0, 2, 2}, 0, 0, 65536, 255);
+  ASSERT_EQ(server.Serve(first.r, "serve"), noErr);
+  static_cast<uint8_t*>(first.r.outData)[0] = 99;
+  Record again(Rect{0, 0, 2, 2}, 0, 0, 65536, 255);
+  ASSERT_EQ(server.Serve(again.r, "serve"), noErr); // flushes the first output
+  EXPECT_EQ(image.At(0, 0)[0], 99);
+  EXPECT_EQ(static_cast<const uint8_t*>(again.r.inData)[0], 0);   // the source
+  EXPECT_EQ(static_cast<const uint8_t*>(again.r.outData)[0], 99); // the destination
+}
+
+} // namespace
