@@ -65,6 +65,7 @@ cat >"$W/jobs.txt" <<J
 --label runs $T/TestFilter.8bf --sample 64x64 --runs 3 --state $W/state.txt --descriptor-out $W/runs-out.txt --quiet
 --label state $T/TestFilter.8bf --sample 64x64 --no-parameters --state $W/state.txt --descriptor-out $W/state-out.txt --trace $W/state.trace --quiet
 --label nohandles $T/TestFilter.8bf --sample 64x64 --no-handle-procs --no-descriptor --trace $W/nohandles.trace --quiet
+--label nullhandles $T/TestFilter.8bf --sample 16x16 --null handleProcs --runs 3 --quiet
 --label dialog $T/TestFilter.8bf --sample 320x240 --descriptor-in $W/dialog.json --descriptor-out $W/dialog-out.txt --pick 10,20,30 --dialog "$script" --trace $W/dialog.trace --quiet
 --label cancel $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog cancel --expect-result -128 --trace $W/cancel.trace --quiet
 --label timeout $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog-timeout 300 --expect-result -128 --trace $W/timeout.trace --quiet
@@ -199,6 +200,7 @@ check "runs: the recorded descriptor is handed to the next run" test "$(grep -c 
 check "no handle procs: result 0" test "$(field nohandles result)" = "0"
 check "no handle procs: nothing counted" test "$(field nohandles handles)" = "0"
 check "no handle procs: no handle calls" bash -c "! grep -q Handle '$W/nohandles.trace'"
+check "null handle procs: no host handle is handed to a plug-in that cannot dispose of it" test "$(field nullhandles runs)/$(field nullhandles handles)" = "3/0"
 
 # --- dialog automation on the test dialog --------------------------------------
 check "dialog result 0" test "$(field dialog result)" = "0"

@@ -12,5 +12,7 @@ uint64_t CommittedBytes() {
                                sizeof counters)) {
     return 0;
   }
-  return counters.PrivateUsage;
+  // Windows keeps PagefileUsage equal to PrivateUsage (the commit charge); Wine 8
+  // reports only PagefileUsage and leaves PrivateUsage 0.
+  return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
