@@ -76,7 +76,7 @@ cat >"$W/jobs.txt" <<J
 --label nopipl $T/NoPipl.8bf --quiet
 --label missing $W/missing.8bf --quiet
 --label x86 $x32 --quiet
---label tintara $root/$B/Tintara.8bf --about --dialog ok --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --out $W/tintara.png --quiet
+--label tintara $root/$B/Tintara.8bf --about --dialog "r=230;g=140;b=40;check=rgb;ok" --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --before $W/tintara-before.ppm --out $W/tintara.ppm --quiet
 --label tintara-strips $root/$B/Tintara.8bf --no-display-pixels --max-space 1000000 --runs 2 --dialog ok --dialog-timeout 20000 --trace $W/tintara-strips.trace --quiet
 --label past $T/TestFilter.8bf --sample 16x16 --descriptor-in $W/past.txt --quiet
 J
@@ -256,7 +256,16 @@ check "Tintara: every Continue returned 0" bash -c "! grep -E '^result Continue'
 check "Tintara: no handle leaked" test "$(field tintara leaked)" = "0"
 check "Tintara: only globals and parameters live" test "$(field tintara handles)" = "2"
 check "Tintara: no foreign dispose" has "$tt" "badDisposes=0 openDescriptors=0"
-check "Tintara: output written" test -s "$W/tintara.png"
+check "Tintara: the dialog was answered by the script" has "$tt" "dialog state fields=230,140,40 checks=rgb"
+check "Tintara: the toned image came back from the plug-in" python3 - "$W/tintara-before.ppm" "$W/tintara.ppm" <<'P'
+import sys
+def ppm(p):
+    d = open(p, 'rb').read().split(b'\n', 3)
+    return tuple(map(int, d[1].split())), d[3]
+(size, a), (size2, b) = ppm(sys.argv[1]), ppm(sys.argv[2])
+changed = sum(1 for x, y in zip(a, b) if x != y)
+sys.exit(0 if size == size2 == (1024, 768) and changed > len(a) // 2 else 1)
+P
 ts="$W/tintara-strips.trace"
 check "Tintara strip path: two runs, result 0" test "$(field tintara-strips result)/$(field tintara-strips runs)" = "0/2"
 check "Tintara strip path: every selector returned 0" bash -c "! grep -E '^result ' '$ts' | grep -vq 'noErr'"

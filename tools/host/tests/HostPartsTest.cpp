@@ -182,3 +182,33 @@ TEST(Options, ParsesTheCommandLine) {
 }
 
 } // namespace
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "Trace.h"
+
+namespace {
+
+TEST(Trace, FoldsRepeatedCallsUntilTheAnswerOrTheLineChanges) {
+  std::string path = ::testing::TempDir() + "trace-fold.txt";
+  Trace trace;
+  ASSERT_TRUE(trace.Open(path));
+  trace.Line("call Start");
+  for (long call = 1; call <= 5; ++call)
+    trace.Counted("abortProc", call, "0");
+  trace.Counted("abortProc", 6, "1");
+  trace.Line("progress 1/2");
+  trace.Counted("abortProc", 7, "1");
+  trace.Counted("abortProc", 9, "1"); // not consecutive
+  trace.Close();
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_EQ(text.str(), "call Start\nabortProc #1..#5 -> 0\nabortProc #6 -> 1\nprogress 1/2\n"
+                        "abortProc #7 -> 1\nabortProc #9 -> 1\n");
+  std::remove(path.c_str());
+}
+
+} // namespace
