@@ -2,12 +2,16 @@
 // counting, the dialog script language and the command line.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "DialogScript.h"
 #include "HandleSuite.h"
 #include "Options.h"
 #include "Pipl.h"
+#include "Trace.h"
 
 namespace {
 
@@ -182,12 +186,6 @@ TEST(Options, ParsesTheCommandLine) {
 }
 
 } // namespace
-
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
-#include "Trace.h"
 
 namespace {
 
