@@ -76,9 +76,10 @@ void OpenDialog(HWND dialog, PluginGlobals* globals) {
   s.savedMode = p->mode;
   s.savedModeFlag = p->modeFlag;
 
-  SendMessageA(AsWindow(s.checkRed), BM_SETCHECK, p->applyRed, 0);
-  SendMessageA(AsWindow(s.checkGreen), BM_SETCHECK, p->applyGreen, 0);
-  SendMessageA(AsWindow(s.checkBlue), BM_SETCHECK, p->applyBlue, 0);
+  // A host-kept flag other than 0 or 1 shows as checked, not as a third state.
+  SendMessageA(AsWindow(s.checkRed), BM_SETCHECK, p->applyRed ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageA(AsWindow(s.checkGreen), BM_SETCHECK, p->applyGreen ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageA(AsWindow(s.checkBlue), BM_SETCHECK, p->applyBlue ? BST_CHECKED : BST_UNCHECKED, 0);
 
   // A stored tone of 0, 0, 0 means none chosen yet: the host's foreground colour
   // is taken and written into the record.

@@ -160,7 +160,8 @@ TEST(BufferServer, EmptyRectanglesGiveNoBuffers) {
   BufferServer server(image, Rect{0, 0, 4, 4});
   Record rec(Rect{2, 2, 2, 4}, 0, 2, 65536, 255);
   ASSERT_EQ(server.Serve(rec.r, "serve"), noErr);
-  const void* in = rec.r.inData; // the record is packed: no reference to a member
+  // Copied out first: fields of the packed record may sit misaligned.
+  const void* in = rec.r.inData;
   const void* out = rec.r.outData;
   EXPECT_EQ(in, nullptr);
   EXPECT_EQ(out, nullptr);
