@@ -139,8 +139,6 @@ def plan(work, host, plugin):
             opts += ["--sample", "%dx%d" % (W, H)]
         if "--parameters-selector" in opts:
             opts.remove("--parameters-selector")
-            # Parameters asks for the dialog at Start: a person presses OK.
-            opts += ["--dialog", "ok"]
         else:
             opts.append("--no-parameters")
         before = os.path.join(work, label + ".before.ppm")
