@@ -27,6 +27,7 @@ def rect(text):
 ADVANCE = re.compile(r"^advanceState in=(\S+) out=(\S+) mask=(\S+) .*inputRate=(\d+) maskRate=(\d+) padding=(\S+)")
 DISPLAY = re.compile(r"^displayPixels version=(\d+) bounds=(\S+) src=(\S+) dst=(\d+),(\d+) mode=\d+ rowBytes=\d+ colBytes=(\d+) planeBytes=(\d+) mask=(\S+) drawn=\S+ hash=(\w+) -> (.*)$")
 STATE = re.compile(r"^dialog state fields=([^,]*),([^,]*),(\S*) checks=(\S+) zoomIn=(\S+) zoomOut=(\S+) focus=(\d+)")
+ABORT = re.compile(r"^abortProc #(\d+)(?:\.\.#(\d+))? -> ")
 DONE = re.compile(r"^dialog step (\d+) '(.*)' done$")
 
 
@@ -59,7 +60,11 @@ class Segment:
 
     def retones(self, pixels):
         """How often the preview was toned: the kernel asks abortProc once per pixel."""
-        asked = sum(1 for line in self.lines if line.startswith("abortProc #"))
+        asked = 0
+        for line in self.lines:
+            m = ABORT.match(line)
+            if m:  # one call, or a run of calls with the same answer (#first..#last)
+                asked += int(m.group(2) or m.group(1)) - int(m.group(1)) + 1
         check(pixels and asked % pixels == 0, f"'{self.text}': {asked} abortProc calls for {pixels}-pixel proxies")
         return asked // pixels if pixels else -1
 
