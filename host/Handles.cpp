@@ -2,6 +2,8 @@
 
 #include "host/SystemMemory.h"
 
+#include <unordered_set>
+
 int16 lastMemError = 0;
 
 namespace {
@@ -9,7 +11,17 @@ namespace {
 // setSizeProc that a usable suite must fill.
 constexpr int16 kRequiredHandleProcsVersion = 1;
 constexpr uint16 kRequiredHandleProcsCount = 7;
+
+// The master blocks that the fallback handed out and has not released. A handle
+// that is not among them was made by someone else (for example a descriptor that
+// the host's own suite made): the fallback must not free it as if it were its own.
+std::unordered_set<const void*>& FallbackBlocks() {
+  static std::unordered_set<const void*> blocks;
+  return blocks;
+}
 } // namespace
+
+bool IsFallbackHandle(Handle handle) { return FallbackBlocks().count(handle) != 0; }
 
 bool HandleProcsUsable(const HandleProcs* procs) {
   if (procs == nullptr) return false;
@@ -39,6 +51,7 @@ Handle NewPluginHandle(const HandleProcs* procs, int32 size) {
   }
   master->data = data;
   master->mark = kFallbackHandleMark;
+  FallbackBlocks().insert(master);
   return reinterpret_cast<Handle>(master);
 }
 
@@ -52,7 +65,13 @@ void DisposePluginHandle(const HandleProcs* procs, Handle handle) {
     lastMemError = nilHandleErr;
     return;
   }
+  if (!IsFallbackHandle(handle)) {
+    // Not made here: freeing it would corrupt its owner's memory. It stays alive.
+    lastMemError = paramErr;
+    return;
+  }
   auto* master = reinterpret_cast<FallbackMasterBlock*>(handle);
+  FallbackBlocks().erase(master);
   if (master->data != nullptr) FreeLockedSystemMemory(master->data);
   FreeLockedSystemMemory(master);
 }

@@ -19,6 +19,8 @@ struct FallbackMasterBlock {
 };
 
 bool HandleProcsUsable(const HandleProcs* procs);
+// Whether the handle is one of the fallback's own, not yet disposed of.
+bool IsFallbackHandle(Handle handle);
 Handle NewPluginHandle(const HandleProcs* procs, int32 size);
 void DisposePluginHandle(const HandleProcs* procs, Handle handle);
 Ptr LockPluginHandle(const HandleProcs* procs, Handle handle, bool moveHigh);

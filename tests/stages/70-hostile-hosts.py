@@ -98,7 +98,33 @@ def scenarios():
     out.append(("strip-fail-advance-unused", strip + ["--fail-advance", "1"], 0, toned, None))
     out.append(("preview-4-planes", ["--sample-alpha"], 0, toned, None))
     out.append(("strip-4-planes", strip + ["--sample-alpha"], 0, toned, None))
-    out.append(("preview-with-parameters-selector", ["--parameters-selector"], 0, toned, None))
+    # The dialog in a real process: its previews compute the proxy through
+    # advanceState (call 1 when it opens, one more per pan or zoom), then OK.
+    dialog = ["--parameters-selector", "--dialog"]
+    previews = "pan=D;zoom=out;pan=C;zoom=in;pan=Q;ok"
+    out.append(("dialog-ok", dialog + [previews], 0, toned, None))
+    out.append(("dialog-cancel", dialog + ["pan=D;cancel"], -128, toned, None))
+    # The image fits the preview, so the zoom clicks do nothing: the calls are the
+    # opening (1), the three pans (2 to 4) and the whole-image pass (5). A first
+    # preview that fails turns the preview off; a failed later preview is replaced
+    # by the next one's answer; a failure in the last preview ends Start with it.
+    for call, code in [(1, 0), (2, 0), (4, -108), (5, -108)]:
+        out.append(("dialog-advance-fails-call%d" % call, dialog + [previews, "--fail-advance", str(call)],
+                    code, toned, None))
+    out.append(("dialog-abort-in-preview", dialog + [previews, "--abort-after", "10"], -128, toned, None))
+    out.append(("dialog-1x1", dialog + [previews, "--sample", "1x1"], 0, toned, None))
+    out.append(("dialog-rect-edge", dialog + [previews, "--rect", "30,50,%d,%d" % (H, W)], 0, toned,
+                (30, 50, H, W)))
+    out.append(("dialog-no-display-pixels", dialog + [previews, "--no-display-pixels"], 0, toned, None))
+    # An image larger than the preview: zoom, pans and a drag move the source area.
+    large = "zoom=out;zoom=out;pan=D;pan=D;drag=30,10;zoom=in;pan=Z;ok"
+    out.append(("dialog-large", dialog + [large, "--sample", "700x500"], 0, toned, None))
+    out.append(("dialog-large-random-parameters", dialog + [large, "--sample", "700x500"], None,
+                bytes(random.Random("large").randrange(256) for _ in range(RECORD_SIZE)), None))
+    rng = random.Random("dialog")
+    for i in range(4):
+        data = bytes(rng.randrange(256) for _ in range(RECORD_SIZE))
+        out.append(("dialog-random-parameters-%d" % i, dialog + [previews], None, data, None))
     return out
 
 

@@ -16,13 +16,14 @@ mkdir -p "$work"
 export WINEPREFIX=$bin/wineprefix-hostile
 unset DISPLAY
 runs=${LEAK_RUNS:-1000}
-allowance=$((16 * 1024))
+allowance=$((16 * 1024))     # committed pages
+heap_allowance=$((4 * 1024)) # bytes in heap blocks: a leak of 8 bytes a run exceeds it
 
 common="--sample 24x16 --no-parameters --quiet --runs $runs --report-memory"
 {
   echo "$bin/Tintara.8bf $common --label preview"
   echo "$bin/Tintara.8bf $common --no-display-pixels --label strip"
-  echo "$bin/Tintara.8bf $common --null handleProcs --label system-memory"
+  echo "$bin/Tintara.8bf $common --no-handle-procs --label system-memory"
 } >"$work/jobs.batch"
 start=$(date +%s%N)
 set +e
@@ -39,20 +40,24 @@ if [ "$code" -ne 0 ]; then
   echo "FAIL: the host exited with $code" >&2
   exit 1
 fi
-python3 - "$work/stdout" "$runs" "$allowance" <<'PY'
+python3 - "$work/stdout" "$runs" "$allowance" "$heap_allowance" <<'PY'
 import re, sys
 text = open(sys.argv[1], errors="replace").read()
-runs, allowance = int(sys.argv[2]), int(sys.argv[3])
+runs, allowance, heap_allowance = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 figures = re.findall(r"memory runs=(\d+) handlesAfterFirst=(\d+) handlesAfterLast=(\d+) "
-                     r"committedAfterFirst=(\d+) committedAfterLast=(\d+) committedPeak=(\d+)", text)
+                     r"committedAfterFirst=(\d+) committedAfterLast=(\d+) committedPeak=(\d+) "
+                     r"heapAfterFirst=(\d+) heapAfterLast=(\d+)", text)
 labels = re.findall(r"tintara-host: (\S+) \S+ result=0 ", text)
 failed = len(figures) != 3 or len(labels) != 3
-for (done, h1, hn, c1, cn, peak) in figures:
-    done, h1, hn, c1, cn, peak = map(int, (done, h1, hn, c1, cn, peak))
-    growth = cn - c1
-    print("runs=%d handles %d -> %d, committed %d -> %d bytes (%+d, %.1f bytes/run), peak %d"
-          % (done, h1, hn, c1, cn, growth, growth / max(done - 1, 1), peak))
-    if done != runs or hn > h1 or c1 == 0 or growth > allowance:
+for (done, h1, hn, c1, cn, peak, u1, un) in figures:
+    done, h1, hn, c1, cn, peak, u1, un = map(int, (done, h1, hn, c1, cn, peak, u1, un))
+    growth, heap_growth = cn - c1, un - u1
+    print("runs=%d handles %d -> %d, committed %d -> %d bytes (%+d), peak %d, "
+          "heap in use %d -> %d bytes (%+d, %.2f bytes/run)"
+          % (done, h1, hn, c1, cn, growth, peak, u1, un, heap_growth,
+             heap_growth / max(done - 1, 1)))
+    if (done != runs or hn > h1 or c1 == 0 or u1 == 0 or growth > allowance
+            or heap_growth > heap_allowance):
         failed = True
 if failed:
     print("FAIL: handles or committed memory grew, or a job did not complete", file=sys.stderr)

@@ -83,7 +83,10 @@ void InvertServed(FilterRecord* r, bool checkPadding) {
       for (int p = 0; p < planes; ++p) {
         uint8 value = inRow[(x - rect.left) * planes + p];
         uint8& target = outRow[(x - rect.left) * planes + p];
-        if (target != value) TestFail("the output buffer did not start as a copy of the input");
+        // The destination starts as a copy of the source, until a strip is asked for again.
+        if (target != value && !testState.config.stuck) {
+          TestFail("the output buffer did not start as a copy of the input");
+        }
         if (checkPadding && !Inside(r, y, x)) {
           ++testState.paddingChecked;
           if (value != 255) TestFail("a pixel outside the image was not padded with 255");

@@ -81,6 +81,23 @@ TEST(FallbackHandles, FailuresLeakNothing) {
   FailSystemMemoryAfter(-1);
 }
 
+TEST(FallbackHandles, ForeignHandlesAreNotFreed) {
+  // A handle that the host's own suite made (a descriptor, say) reaches the fallback
+  // when the host offers no handle suite: it must be left alone, not freed.
+  char data[16] = {};
+  char* word = data;
+  const long before = LiveSystemMemoryBlocks();
+  DisposePluginHandle(nullptr, &word);
+  EXPECT_EQ(lastMemError, paramErr);
+  EXPECT_EQ(word, data);
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+  Handle own = NewPluginHandle(nullptr, 4);
+  EXPECT_TRUE(IsFallbackHandle(own));
+  DisposePluginHandle(nullptr, own);
+  EXPECT_FALSE(IsFallbackHandle(own));
+  EXPECT_EQ(lastMemError, noErr);
+}
+
 TEST(FallbackHandles, DisposingNullIsHarmless) {
   DisposePluginHandle(nullptr, nullptr);
   EXPECT_EQ(lastMemError, nilHandleErr);

@@ -272,7 +272,7 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
   for (int run = 0; run < options_.runs; ++run) {
     outcome.result = RunOnce(run);
     outcome.runsDone = run + 1;
-    NoteRunEnd(run, HandleSuite::Instance().LiveCount());
+    NoteRunEnd(options_.hostile, run, options_.runs, HandleSuite::Instance().LiveCount());
     if (outcome.result != noErr) break;
   }
   if (stuck_) {

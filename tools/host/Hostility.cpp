@@ -27,6 +27,7 @@ HandleProcs alteredProcs{};
 struct RunFigures {
   std::size_t handlesFirst = 0, handlesLast = 0;
   uint64_t committedFirst = 0, committedLast = 0, committedPeak = 0;
+  uint64_t heapFirst = 0, heapLast = 0;
   int runs = 0;
 } figures;
 
@@ -146,13 +147,17 @@ bool HostileAdvanceFails(const HostileOptions& o, int call) {
   return true;
 }
 
-void NoteRunEnd(int run, std::size_t liveHandles) {
-  const uint64_t committed = CommittedBytes();
+void NoteRunEnd(const HostileOptions& o, int run, int runs, std::size_t liveHandles) {
+  const bool measure = o.reportMemory && (run == 0 || run + 1 == runs || (run + 1) % 100 == 0);
+  const uint64_t committed = measure ? CommittedBytes() : figures.committedLast;
+  const uint64_t heap = measure ? HeapBytesInUse() : figures.heapLast;
   if (run == 0) {
     figures = RunFigures{};
     figures.handlesFirst = liveHandles;
     figures.committedFirst = committed;
+    figures.heapFirst = heap;
   }
+  figures.heapLast = heap;
   figures.handlesLast = liveHandles;
   figures.committedLast = committed;
   if (committed > figures.committedPeak) figures.committedPeak = committed;
@@ -162,10 +167,13 @@ void NoteRunEnd(int run, std::size_t liveHandles) {
 void PrintRunFigures(const HostileOptions& o) {
   if (!o.reportMemory) return;
   std::printf("tintara-host: memory runs=%d handlesAfterFirst=%zu handlesAfterLast=%zu "
-              "committedAfterFirst=%llu committedAfterLast=%llu committedPeak=%llu\n",
+              "committedAfterFirst=%llu committedAfterLast=%llu committedPeak=%llu "
+              "heapAfterFirst=%llu heapAfterLast=%llu\n",
               figures.runs, figures.handlesFirst, figures.handlesLast,
               static_cast<unsigned long long>(figures.committedFirst),
               static_cast<unsigned long long>(figures.committedLast),
-              static_cast<unsigned long long>(figures.committedPeak));
+              static_cast<unsigned long long>(figures.committedPeak),
+              static_cast<unsigned long long>(figures.heapFirst),
+              static_cast<unsigned long long>(figures.heapLast));
   std::fflush(stdout);
 }

@@ -38,10 +38,14 @@ bool HostileAbort(const HostileOptions& o);
 // Whether advanceState call number `call` (from 1) of the job fails.
 bool HostileAdvanceFails(const HostileOptions& o, int call);
 
-// Called after each run of a job with the host's live handle count.
-void NoteRunEnd(int run, std::size_t liveHandles);
+// Called after each run of a job with the host's live handle count; with
+// --report-memory it measures the committed memory after the first run, every
+// hundredth and the last (a walk of the address space is slow under Wine).
+void NoteRunEnd(const HostileOptions& o, int run, int runs, std::size_t liveHandles);
 // One line of figures after the job's summary when --report-memory was given.
 void PrintRunFigures(const HostileOptions& o);
 
 // Bytes of memory committed to the process (private usage); 0 where unknown.
 uint64_t CommittedBytes();
+// Bytes in allocated blocks of the process's heaps; 0 where unknown.
+uint64_t HeapBytesInUse();

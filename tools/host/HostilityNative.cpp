@@ -4,3 +4,7 @@
 uint64_t CommittedBytes() {
   return 0;
 }
+
+uint64_t HeapBytesInUse() {
+  return 0;
+}

@@ -159,8 +159,11 @@ TEST(BufferServer, EmptyRectanglesGiveNoBuffers) {
   BufferServer server(image, Rect{0, 0, 4, 4});
   Record rec(Rect{2, 2, 2, 4}, 0, 2, 65536, 255);
   ASSERT_EQ(server.Serve(rec.r, "serve"), noErr);
-  EXPECT_EQ(rec.r.inData, nullptr);
-  EXPECT_EQ(rec.r.outData, nullptr);
+  // Copied out first: fields of the packed record may sit misaligned.
+  const void* in = rec.r.inData;
+  const void* out = rec.r.outData;
+  EXPECT_EQ(in, nullptr);
+  EXPECT_EQ(out, nullptr);
 }
 
 PSPixelMap Map(const std::vector<uint8_t>& pixels, int width, int height, int32 mode,
@@ -235,6 +238,25 @@ TEST(ComposePixelMap, RefusesWhatItCannotShow) {
   EXPECT_FALSE(ComposePixelMap(none, none.bounds, bgrx, w, h, error));
   PSPixelMap zero = Map(pixels, 1, 1, plugInModeRGBColor, 0);
   EXPECT_FALSE(ComposePixelMap(zero, zero.bounds, bgrx, w, h, error));
+}
+
+} // namespace
+
+namespace {
+
+TEST(BufferServer, InputComesFromTheImageAsTheRunFoundIt) {
+  // A full-resolution preview written back early in the run must not be read
+  // again as input: editors filter from a snapshot of the source.
+  HostImage image = Numbered(4, 4, 3);
+  BufferServer server(image, Rect{0, 0, 4, 4});
+  Record first(Rect{0, 0, 2, 2}, 0, 0, 65536, 255);
+  ASSERT_EQ(server.Serve(first.r, "serve"), noErr);
+  static_cast<uint8_t*>(first.r.outData)[0] = 99;
+  Record again(Rect{0, 0, 2, 2}, 0, 0, 65536, 255);
+  ASSERT_EQ(server.Serve(again.r, "serve"), noErr); // flushes the first output
+  EXPECT_EQ(image.At(0, 0)[0], 99);
+  EXPECT_EQ(static_cast<const uint8_t*>(again.r.inData)[0], 0);   // the source
+  EXPECT_EQ(static_cast<const uint8_t*>(again.r.outData)[0], 99); // the destination
 }
 
 } // namespace

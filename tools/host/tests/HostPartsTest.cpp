@@ -121,6 +121,13 @@ TEST(DialogScript, ParsesEveryStep) {
   EXPECT_EQ(steps[12].argument, "d.png");
   EXPECT_EQ(steps[13].value, 50);
   EXPECT_EQ(steps[15].kind, StepKind::Cancel);
+  ASSERT_TRUE(ParseDialogScript("focus=g;paste=12x;hold=4,-4;key=escape", steps, error)) << error;
+  EXPECT_EQ(steps[0].kind, StepKind::Focus);
+  EXPECT_EQ(steps[0].control, kEditGreen);
+  EXPECT_EQ(steps[1].argument, "12x");
+  EXPECT_EQ(steps[2].kind, StepKind::Hold);
+  EXPECT_EQ(steps[2].dy, -4);
+  EXPECT_EQ(steps[3].argument, "escape");
   ASSERT_TRUE(ParseDialogScript("check=", steps, error));
   EXPECT_FALSE(steps[0].checks[0] || steps[0].checks[1] || steps[0].checks[2]);
   ASSERT_TRUE(ParseDialogScript("", steps, error));
@@ -130,8 +137,9 @@ TEST(DialogScript, ParsesEveryStep) {
 TEST(DialogScript, RefusesWhatItCannotDo) {
   std::vector<DialogStep> steps;
   std::string error;
-  for (const char* bad : {"r=", "r=-1", "x=3", "check=rgx", "pan=K", "zoom=far", "drag=3",
-                          "key=sideways", "focus=x", "hold=3", "shot=", "wait=soon", "ok=1", "r=12;frobnicate"}) {
+  for (const char* bad :
+       {"r=", "r=-1", "x=3", "check=rgx", "pan=K", "zoom=far", "drag=3", "key=pageup", "focus=x",
+        "hold=1", "shot=", "wait=soon", "ok=1", "r=12;frobnicate"}) {
     EXPECT_FALSE(ParseDialogScript(bad, steps, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
