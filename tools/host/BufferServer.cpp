@@ -102,7 +102,7 @@ OSErr BufferServer::Serve(FilterRecord& record, const char* caller) {
   OSErr result = Fill(in_, source_, record.inRect, record.inLoPlane, record.inHiPlane, inRate,
                       record.inputPadding, "in");
   if (result == noErr) {
-    result = Fill(out_, source_, record.outRect, record.outLoPlane, record.outHiPlane, inRate,
+    result = Fill(out_, image_, record.outRect, record.outLoPlane, record.outHiPlane, inRate,
                   record.outputPadding, "out");
   }
   // This host has no selection: there is no mask to serve (haveMask is false).

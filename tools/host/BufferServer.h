@@ -2,11 +2,10 @@
 // mask buffers for inRect/outRect/maskRect with the planes, sampling rate and
 // padding the record asks for, and writes each output buffer back into the image
 // (clipped to the image and the host's filter rectangle) before the next request
-// is served or when the plug-in's call returns. Input, and the output buffer's
-// starting copy of it, always come from the image as it was when the run began
-// (the source), as in editors that filter from a snapshot: an output written back
-// earlier in the run (a full-resolution preview proxy, a strip asked for twice)
-// is never read again.
+// is served or when the plug-in's call returns. Input always comes from the image
+// as it was when the run began (the source), as in editors that filter from a
+// snapshot: an output written back earlier in the run (a full-resolution preview
+// proxy, say) is never read again as input.
 #pragma once
 
 #include <string>
