@@ -27,7 +27,7 @@ def rect(text):
 ADVANCE = re.compile(r"^advanceState in=(\S+) out=(\S+) mask=(\S+) .*inputRate=(\d+) maskRate=(\d+) padding=(\S+)")
 DISPLAY = re.compile(r"^displayPixels version=(\d+) bounds=(\S+) src=(\S+) dst=(\d+),(\d+) mode=\d+ rowBytes=\d+ colBytes=(\d+) planeBytes=(\d+) mask=(\S+) drawn=\S+ hash=(\w+) -> (.*)$")
 STATE = re.compile(r"^dialog state fields=([^,]*),([^,]*),(\S*) checks=(\S+) zoomIn=(\S+) zoomOut=(\S+) focus=(\d+)")
-ABORT = re.compile(r"^abortProc #(\d+)(?:\.\.#(\d+))? -> ")
+ABORTS = re.compile(r"^abortProc #(\d+)(?:\.\.#(\d+))? ")
 DONE = re.compile(r"^dialog step (\d+) '(.*)' done$")
 
 
@@ -60,11 +60,12 @@ class Segment:
 
     def retones(self, pixels):
         """How often the preview was toned: the kernel asks abortProc once per pixel."""
+        # The host folds consecutive calls into one line: abortProc #A..#B -> 0.
         asked = 0
         for line in self.lines:
-            m = ABORT.match(line)
-            if m:  # one call, or a run of calls with the same answer (#first..#last)
-                asked += int(m.group(2) or m.group(1)) - int(m.group(1)) + 1
+            m = ABORTS.match(line)
+            if m:
+                asked += int(m.group(2)) - int(m.group(1)) + 1 if m.group(2) else 1
         check(pixels and asked % pixels == 0, f"'{self.text}': {asked} abortProc calls for {pixels}-pixel proxies")
         return asked // pixels if pixels else -1
 
