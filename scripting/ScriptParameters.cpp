@@ -36,10 +36,19 @@ int16 AmountToOffset(double value) {
 }
 
 // The descriptor handle belongs to the host: it is disposed of through the
-// host's handle suite only, never as one of our own system-memory handles.
+// host's handle suite only, never as one of our own system-memory handles. A
+// suite that fails the usability rule (another version, no setSizeProc) still
+// holds the procedure that releases the host's handles, in its second place;
+// dropping the handle instead would leak one descriptor in every replayed run.
 void DisposeDescriptor(const FilterRecord* fr, PIDescriptorHandle descriptor) {
-  if (descriptor == nullptr || !HandleProcsUsable(fr->handleProcs)) return;
-  DisposePluginHandle(fr->handleProcs, descriptor);
+  const HandleProcs* procs = fr->handleProcs;
+  if (descriptor == nullptr || procs == nullptr) return;
+  if (HandleProcsUsable(procs)) {
+    DisposePluginHandle(procs, descriptor);
+  } else if (procs->handleProcsVersion >= 1 && static_cast<uint16>(procs->numHandleProcs) >= 2 &&
+             procs->disposeProc != nullptr) {
+    procs->disposeProc(descriptor);
+  }
 }
 
 } // namespace

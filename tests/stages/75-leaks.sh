@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Leaks over many runs: one reference-host process under Wine applies the filter
-# 1000 times on each path (preview and strip, and once more with the operating
-# system's memory in place of the host's handle suite), keeping the plug-in
-# loaded and its state between runs. The host's live handles and the process's
-# committed memory (private usage) after the last run must not exceed what they
-# were after the first; a small allowance for the heap's own bookkeeping stays far
-# below what a leak of one allocation per run would add over 999 runs.
+# 1000 times on each path (preview and strip), once more with the operating
+# system's memory in place of the host's handle suite and once with a suite of
+# another version, keeping the plug-in loaded and its state (and the recorded
+# descriptor) between runs. The host's live handles, the bytes in the process's
+# heap blocks and its committed private memory after the last run must not exceed
+# what they were after the first, beyond small allowances that a leak of even 8
+# bytes a run over 999 runs would exceed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -24,6 +25,9 @@ common="--sample 24x16 --no-parameters --quiet --runs $runs --report-memory"
   echo "$bin/Tintara.8bf $common --label preview"
   echo "$bin/Tintara.8bf $common --no-display-pixels --label strip"
   echo "$bin/Tintara.8bf $common --no-handle-procs --label system-memory"
+  # A handle suite that fails the plug-in's usability rule, with recorded
+  # descriptors handed back on every run.
+  echo "$bin/Tintara.8bf $common --handle-procs-version 2 --label suite-version-2"
 } >"$work/jobs.batch"
 start=$(date +%s%N)
 set +e
@@ -33,7 +37,7 @@ code=$?
 set -e
 ms=$((($(date +%s%N) - start) / 1000000))
 cat "$work/stdout"
-echo "one Wine process, 3 x $runs runs: ${ms} ms"
+echo "one Wine process, 4 x $runs runs: ${ms} ms"
 if [ "$code" -ne 0 ]; then
   cat "$work/stderr" >&2
   [ "$code" -ge 124 ] && WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
@@ -48,7 +52,7 @@ figures = re.findall(r"memory runs=(\d+) handlesAfterFirst=(\d+) handlesAfterLas
                      r"committedAfterFirst=(\d+) committedAfterLast=(\d+) committedPeak=(\d+) "
                      r"heapAfterFirst=(\d+) heapAfterLast=(\d+)", text)
 labels = re.findall(r"tintara-host: (\S+) \S+ result=0 ", text)
-failed = len(figures) != 3 or len(labels) != 3
+failed = len(figures) != 4 or len(labels) != 4
 for (done, h1, hn, c1, cn, peak, u1, un) in figures:
     done, h1, hn, c1, cn, peak, u1, un = map(int, (done, h1, hn, c1, cn, peak, u1, un))
     growth, heap_growth = cn - c1, un - u1

@@ -168,6 +168,22 @@ TEST_F(ScriptTest, ReadDisposesTheDescriptor) {
   EXPECT_EQ(descriptors.closeReads, 1);
 }
 
+TEST_F(ScriptTest, ReadGivesTheDescriptorBackToASuiteThatFailsTheUsabilityRule) {
+  // A newer suite version, or one without setSizeProc, still releases its own
+  // handles; without that every replayed run would leak one descriptor.
+  for (int variant = 0; variant < 2; ++variant) {
+    host.procs.handleProcsVersion = variant == 0 ? 2 : 1;
+    const SetPIHandleSizeProc setSize = host.procs.setSizeProc;
+    if (variant == 1) host.procs.setSizeProc = nullptr;
+    const int live = host.liveHandles;
+    Read({UnitFloatItem(kAmnt, kPercent, 25.0)});
+    EXPECT_EQ(descriptors.parameters.descriptor, nullptr) << variant;
+    EXPECT_EQ(host.liveHandles, live) << variant;
+    host.procs.handleProcsVersion = 1;
+    host.procs.setSizeProc = setSize;
+  }
+}
+
 TEST_F(ScriptTest, ShowDialogFollowsPlayInfoAlsoWithoutAReader) {
   const std::pair<int16, Boolean> cases[] = {
       {plugInDialogDontDisplay, 0}, {plugInDialogDisplay, 1}, {plugInDialogSilent, 0}};
