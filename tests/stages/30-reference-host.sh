@@ -65,6 +65,7 @@ cat >"$W/jobs.txt" <<J
 --label runs $T/TestFilter.8bf --sample 64x64 --runs 3 --state $W/state.txt --descriptor-out $W/runs-out.txt --quiet
 --label state $T/TestFilter.8bf --sample 64x64 --no-parameters --state $W/state.txt --descriptor-out $W/state-out.txt --trace $W/state.trace --quiet
 --label nohandles $T/TestFilter.8bf --sample 64x64 --no-handle-procs --no-descriptor --trace $W/nohandles.trace --quiet
+--label nullhandles $T/TestFilter.8bf --sample 16x16 --null handleProcs --runs 3 --quiet
 --label dialog $T/TestFilter.8bf --sample 320x240 --descriptor-in $W/dialog.json --descriptor-out $W/dialog-out.txt --pick 10,20,30 --dialog "$script" --trace $W/dialog.trace --quiet
 --label cancel $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog cancel --expect-result -128 --trace $W/cancel.trace --quiet
 --label timeout $T/TestFilter.8bf --sample 64x64 --descriptor-in $W/dialog.json --dialog-timeout 300 --expect-result -128 --trace $W/timeout.trace --quiet
@@ -75,7 +76,7 @@ cat >"$W/jobs.txt" <<J
 --label nopipl $T/NoPipl.8bf --quiet
 --label missing $W/missing.8bf --quiet
 --label x86 $x32 --quiet
---label tintara $root/$B/Tintara.8bf --about --dialog ok --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --out $W/tintara.png --quiet
+--label tintara $root/$B/Tintara.8bf --about --dialog "r=230;g=140;b=40;check=rgb;ok" --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --before $W/tintara-before.ppm --out $W/tintara.ppm --quiet
 --label tintara-strips $root/$B/Tintara.8bf --no-display-pixels --max-space 1000000 --runs 2 --dialog ok --dialog-timeout 20000 --trace $W/tintara-strips.trace --quiet
 --label past $T/TestFilter.8bf --sample 16x16 --descriptor-in $W/past.txt --quiet
 J
@@ -199,6 +200,7 @@ check "runs: the recorded descriptor is handed to the next run" test "$(grep -c 
 check "no handle procs: result 0" test "$(field nohandles result)" = "0"
 check "no handle procs: nothing counted" test "$(field nohandles handles)" = "0"
 check "no handle procs: no handle calls" bash -c "! grep -q Handle '$W/nohandles.trace'"
+check "null handle procs: no host handle is handed to a plug-in that cannot dispose of it" test "$(field nullhandles runs)/$(field nullhandles handles)" = "3/0"
 
 # --- dialog automation on the test dialog --------------------------------------
 check "dialog result 0" test "$(field dialog result)" = "0"
@@ -254,7 +256,16 @@ check "Tintara: every Continue returned 0" bash -c "! grep -E '^result Continue'
 check "Tintara: no handle leaked" test "$(field tintara leaked)" = "0"
 check "Tintara: only globals and parameters live" test "$(field tintara handles)" = "2"
 check "Tintara: no foreign dispose" has "$tt" "badDisposes=0 openDescriptors=0"
-check "Tintara: output written" test -s "$W/tintara.png"
+check "Tintara: the dialog was answered by the script" has "$tt" "dialog state fields=230,140,40 checks=rgb"
+check "Tintara: the toned image came back from the plug-in" python3 - "$W/tintara-before.ppm" "$W/tintara.ppm" <<'P'
+import sys
+def ppm(p):
+    d = open(p, 'rb').read().split(b'\n', 3)
+    return tuple(map(int, d[1].split())), d[3]
+(size, a), (size2, b) = ppm(sys.argv[1]), ppm(sys.argv[2])
+changed = sum(1 for x, y in zip(a, b) if x != y)
+sys.exit(0 if size == size2 == (1024, 768) and changed > len(a) // 2 else 1)
+P
 ts="$W/tintara-strips.trace"
 check "Tintara strip path: two runs, result 0" test "$(field tintara-strips result)/$(field tintara-strips runs)" = "0/2"
 check "Tintara strip path: every selector returned 0" bash -c "! grep -E '^result ' '$ts' | grep -vq 'noErr'"

@@ -170,9 +170,8 @@ void DialogAutomation::AnswerMessageBox(HWND box) {
   static HWND reported = nullptr;
   if (box != reported) {
     reported = box;
-    HostTrace().Line("messageBox caption=\"%s\" text=\"%s\" after=%lums", Utf8Text(box).c_str(),
-                     Utf8Text(GetDlgItem(box, 0xFFFF)).c_str(),
-                     static_cast<unsigned long>(GetTickCount() - begun_));
+    HostTrace().Line("messageBox caption=\"%s\" text=\"%s\"", Utf8Text(box).c_str(),
+                     Utf8Text(GetDlgItem(box, 0xFFFF)).c_str());
   }
   if (attended_ && steps_.empty()) return; // a person reads it and closes it
   for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {

@@ -114,7 +114,6 @@ int16 FilterHost::Call(int16 selector) {
   int16 result = noErr;
   HostTrace().Line("call %s", SelectorName(selector));
   HostTrace().Flush();
-  double begin = platform_.Seconds();
   platform_.BeginCall(selector);
   SetHostileSelector(selector);
   entry_(selector, record_, &dataSlot_, &result);
@@ -123,8 +122,7 @@ int16 FilterHost::Call(int16 selector) {
     std::fputc('\n', stderr); // a bar the plug-in left short of 100%
     lastProgress_ = -1;
   }
-  HostTrace().Line("result %s %s ms=%.0f", SelectorName(selector), ResultText(result).c_str(),
-                   (platform_.Seconds() - begin) * 1000.0);
+  HostTrace().Line("result %s %s", SelectorName(selector), ResultText(result).c_str());
   if (errorString_[0] != 0) {
     HostTrace().Line("errorString \"%s\"", PascalText(errorString_).c_str());
     errorString_[0] = 0;
@@ -141,13 +139,11 @@ void FilterHost::CallAbout() {
   int16 result = 0x5A5A; // About never reports; a plug-in that writes here shows it
   HostTrace().Line("call About");
   HostTrace().Flush();
-  double begin = platform_.Seconds();
   platform_.BeginCall(filterSelectorAbout);
   entry_(filterSelectorAbout, record, &dataSlot_, &result);
   platform_.EndCall(filterSelectorAbout);
-  HostTrace().Line(
-      "result About %s%s ms=%.0f", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
-      dataSlot_ == slotBefore ? "" : " dataSlotChanged", (platform_.Seconds() - begin) * 1000.0);
+  HostTrace().Line("result About %s%s", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
+                   dataSlot_ == slotBefore ? "" : " dataSlotChanged");
 }
 
 void FilterHost::TakeDescriptor() {
@@ -183,7 +179,7 @@ int16 FilterHost::RunOnce(int run) {
     descriptorParameters_.writeDescriptorProcs = DescriptorWriteProcs();
     // Without handle services the plug-in disposes of handles its own way, so a
     // descriptor of this host's handles cannot be handed to it.
-    if (haveDescriptor_ && options_.handleProcs) {
+    if (haveDescriptor_ && record_->handleProcs != nullptr) {
       descriptorParameters_.descriptor = NewDescriptorHandle(descriptor_);
     }
   }

@@ -51,7 +51,14 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Closes the job's trace however the job ends, so that the next job of a batch
+// never writes into it.
+struct TraceScope {
+  ~TraceScope() { HostTrace().Close(); }
+};
+
 int RunJob(const HostOptions& options) {
+  TraceScope traceScope;
   if (!options.trace.empty() && !HostTrace().Open(options.trace)) {
     std::fprintf(stderr, "tintara-host: cannot write trace %s\n", options.trace.c_str());
     return kExitHostFailure;

@@ -78,7 +78,8 @@ TEST(BufferServer, PaddingModes) {
 
   Record error(Rect{-1, 0, 1, 2}, 0, 2, 65536, plugInWantsErrorOnBoundsException);
   EXPECT_EQ(server.Serve(error.r, "serve"), paramErr);
-  EXPECT_EQ(error.r.inData, nullptr);
+  const void* refused = error.r.inData; // the record is packed: no reference to a member
+  EXPECT_EQ(refused, nullptr);
   Record inside(Rect{0, 0, 2, 2}, 0, 2, 65536, plugInWantsErrorOnBoundsException);
   EXPECT_EQ(server.Serve(inside.r, "serve"), noErr);
 }

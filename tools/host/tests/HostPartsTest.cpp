@@ -2,12 +2,16 @@
 // counting, the dialog script language and the command line.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "DialogScript.h"
 #include "HandleSuite.h"
 #include "Options.h"
 #include "Pipl.h"
+#include "Trace.h"
 
 namespace {
 
@@ -179,6 +183,30 @@ TEST(Options, ParsesTheCommandLine) {
   }
   EXPECT_EQ(SplitCommandLine("a \"b c\" 'd e' f\\ g # note"),
             (std::vector<std::string>{"a", "b c", "d e", "f g"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Trace, FoldsRepeatedCallsUntilTheAnswerOrTheLineChanges) {
+  std::string path = ::testing::TempDir() + "trace-fold.txt";
+  Trace trace;
+  ASSERT_TRUE(trace.Open(path));
+  trace.Line("call Start");
+  for (long call = 1; call <= 5; ++call)
+    trace.Counted("abortProc", call, "0");
+  trace.Counted("abortProc", 6, "1");
+  trace.Line("progress 1/2");
+  trace.Counted("abortProc", 7, "1");
+  trace.Counted("abortProc", 9, "1"); // not consecutive
+  trace.Close();
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_EQ(text.str(), "call Start\nabortProc #1..#5 -> 0\nabortProc #6 -> 1\nprogress 1/2\n"
+                        "abortProc #7 -> 1\nabortProc #9 -> 1\n");
+  std::remove(path.c_str());
 }
 
 } // namespace
