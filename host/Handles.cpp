@@ -21,7 +21,9 @@ std::unordered_set<const void*>& FallbackBlocks() {
 }
 } // namespace
 
-bool IsFallbackHandle(Handle handle) { return FallbackBlocks().count(handle) != 0; }
+bool IsFallbackHandle(Handle handle) {
+  return FallbackBlocks().count(handle) != 0;
+}
 
 bool HandleProcsUsable(const HandleProcs* procs) {
   if (procs == nullptr) return false;

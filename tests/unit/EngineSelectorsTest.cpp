@@ -63,7 +63,8 @@ public:
       for (int k = 0; k < 3; ++k) {
         if (apply[k]) expected[i + size_t(k)] = uint8((sum + tone[k]) / 4);
       }
-      for (int k = 3; k < planes_; ++k) expected[i + size_t(k)] = 0xEE;
+      for (int k = 3; k < planes_; ++k)
+        expected[i + size_t(k)] = 0xEE;
     }
     return expected;
   }

@@ -517,9 +517,9 @@ void DialogAutomation::StartStep(const DialogStep& step) {
   // The messages a step posts are handled before the next timer tick: one more
   // tick, so that the step's "done" and the dialog state traced with it show its
   // effect. Steps that may close the dialog get none (no tick follows them).
-  const bool mayClose = step.kind == StepKind::Ok || step.kind == StepKind::Cancel ||
-                        (step.kind == StepKind::Key &&
-                         (step.argument == "enter" || step.argument == "escape"));
+  const bool mayClose =
+      step.kind == StepKind::Ok || step.kind == StepKind::Cancel ||
+      (step.kind == StepKind::Key && (step.argument == "enter" || step.argument == "escape"));
   if (!mayClose) actions_.push_back([]() { return true; });
 }
 

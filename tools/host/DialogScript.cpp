@@ -117,8 +117,9 @@ bool ParseStep(const std::string& text, DialogStep& step, std::string& error) {
     step.argument = arg;
     if (arg != "up" && arg != "down" && arg != "wheelup" && arg != "wheeldown" && arg != "left" &&
         arg != "right" && arg != "home" && arg != "end" && arg != "enter" && arg != "escape") {
-      error = "'" + text + "': key takes up, down, wheelup, wheeldown, left, right, home, end, "
-                           "enter or escape";
+      error = "'" + text +
+              "': key takes up, down, wheelup, wheeldown, left, right, home, end, "
+              "enter or escape";
       return false;
     }
     return true;

@@ -72,7 +72,8 @@ void FilterHost::SetUpRecord() {
   if (options_.hasFore) {
     r.foreground = RGBColor{uint16(options_.fore[0] * 257), uint16(options_.fore[1] * 257),
                             uint16(options_.fore[2] * 257)};
-    for (int c = 0; c < 3; ++c) r.foreColor[c] = uint8_t(options_.fore[c]);
+    for (int c = 0; c < 3; ++c)
+      r.foreColor[c] = uint8_t(options_.fore[c]);
   }
   r.maxSpace = options_.maxSpace;
   r.backColor[0] = r.backColor[1] = r.backColor[2] = 255;

@@ -127,7 +127,8 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions& o, std::str
         return false;
       }
       o.hasFore = true;
-      for (int c = 0; c < 3; ++c) o.fore[c] = n[c];
+      for (int c = 0; c < 3; ++c)
+        o.fore[c] = n[c];
     } else if (a == "--fail-advance-state") {
       if (!value(v) || !Ints(v, n, 1) || n[0] < 1) {
         error = "--fail-advance-state wants a call number of 1 or more";

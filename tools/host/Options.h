@@ -22,7 +22,7 @@ struct HostOptions {
   bool hasPick = false;
   int pick[3] = {0, 0, 0};
   bool hasFore = false;
-  int fore[3] = {0, 0, 0};   // foreground colour (foreColor); default black
+  int fore[3] = {0, 0, 0};    // foreground colour (foreColor); default black
   int failAdvanceStateAt = 0; // the advanceState call (1-based) that fails; 0: none
   int16 playInfo = plugInDialogDontDisplay;
   bool about = false;

@@ -49,7 +49,8 @@ TEST(Hostility, AltersACopyOfTheHandleSuiteAndNullsFields) {
   ApplyHostility(o, record);
   const TestAbortProc abort = record.abortProc; // copied: packed fields may be misaligned
   EXPECT_EQ(abort, nullptr);
-  ASSERT_NE(static_cast<const HandleProcs*>(record.handleProcs), HandleSuite::Procs()) << "the host's own table stays intact";
+  ASSERT_NE(static_cast<const HandleProcs*>(record.handleProcs), HandleSuite::Procs())
+      << "the host's own table stays intact";
   EXPECT_EQ(record.handleProcs->handleProcsVersion, 2);
   EXPECT_EQ(record.handleProcs->setSizeProc, nullptr);
   EXPECT_NE(HandleSuite::Procs()->setSizeProc, nullptr);
