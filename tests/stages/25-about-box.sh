@@ -48,7 +48,7 @@ timeout --kill-after=10 120 /usr/lib/wine/wine64 "$host" "$(windows "$plugin")" 
 python3 - "$plugin" "$work/trace.txt" <<'PY'
 import sys
 import re
-sys.path.insert(0, "tests/inspector")
+sys.path.insert(0, "tests/artifacts")
 from pefile_lite import PeFile
 from resparse import parse_string_block
 

@@ -3,7 +3,7 @@
 dialog template, the string table, the cursors, the version block, the
 language of every resource, the export directory and the imported DLLs.
 
-Usage: inspect_plugin.py FILE...   (the target is taken from the PE header)
+Usage: verify_plugin.py FILE...   (the target is taken from the PE header)
 Prints one line per failed check and exits 1 when any check fails."""
 
 import os
@@ -109,7 +109,7 @@ def expected_pipl_properties(entry_key):
     ]
 
 
-class Inspector:
+class PluginVerifier:
     def __init__(self, path):
         self.path = path
         self.failures = []
@@ -385,13 +385,13 @@ def main(paths):
         sys.exit(__doc__)
     ok = True
     for path in paths:
-        inspector = Inspector(path)
-        inspector.run()
-        status = "FAILED" if inspector.failures else "ok"
-        print("%s: %s, %d checks (%s)" % (path, status, inspector.checks, "; ".join(inspector.notes)))
-        for failure in inspector.failures:
+        verifier = PluginVerifier(path)
+        verifier.run()
+        status = "FAILED" if verifier.failures else "ok"
+        print("%s: %s, %d checks (%s)" % (path, status, verifier.checks, "; ".join(verifier.notes)))
+        for failure in verifier.failures:
             print("  " + failure)
-        ok = ok and not inspector.failures
+        ok = ok and not verifier.failures
     return 0 if ok else 1
 
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks both built plug-in files field by field (property list, dialog
 # template, strings, cursors, version block, languages, exports, imports),
-# then proves on altered copies that the inspector rejects a wrong byte.
+# then proves on altered copies that the verifier rejects a wrong byte.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -9,7 +9,7 @@ files=(build/win32/Tintara.8bf build/win64/Tintara.8bf)
 for f in "${files[@]}"; do
   [ -f "$f" ] || { echo "missing $f: run scripts/build first"; exit 1; }
 done
-python3 tests/inspector/inspect_plugin.py "${files[@]}"
+python3 tests/artifacts/verify_plugin.py "${files[@]}"
 for f in "${files[@]}"; do
-  python3 tests/inspector/selftest.py "$f"
+  python3 tests/artifacts/selftest.py "$f"
 done

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Proves that the inspector catches faults: alters one field at a time in a
-copy of a good plug-in file and expects the inspector to reject each copy with
+"""Proves that the verifier catches faults: alters one field at a time in a
+copy of a good plug-in file and expects the verifier to reject each copy with
 a message about that field.
 
 Usage: selftest.py GOOD_FILE"""
@@ -11,7 +11,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from inspect_plugin import Inspector, expected_pipl_properties  # noqa: E402
+from verify_plugin import PluginVerifier, expected_pipl_properties  # noqa: E402
 from pefile_lite import PeFile  # noqa: E402
 
 
@@ -81,7 +81,7 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     good = open(sys.argv[1], "rb").read()
-    baseline = Inspector(sys.argv[1])
+    baseline = PluginVerifier(sys.argv[1])
     baseline.run()
     if baseline.failures:
         print("selftest: the unaltered file fails already:")
@@ -100,10 +100,10 @@ def main():
             path = os.path.join(tmp, "altered.8bf")
             with open(path, "wb") as f:
                 f.write(data)
-            inspector = Inspector(path)
-            inspector.run()
-            if not any(words in failure for failure in inspector.failures):
-                missed.append("%s: no failure mentions %r (got %r)" % (what, words, inspector.failures))
+            verifier = PluginVerifier(path)
+            verifier.run()
+            if not any(words in failure for failure in verifier.failures):
+                missed.append("%s: no failure mentions %r (got %r)" % (what, words, verifier.failures))
     print("%s: %d alterations, %d missed" % (sys.argv[1], len(mutations(pe)), len(missed)))
     for m in missed:
         print("  " + m)

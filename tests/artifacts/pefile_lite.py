@@ -1,4 +1,4 @@
-"""Minimal reader of the parts of a PE file that the inspector checks: the
+"""Minimal reader of the parts of a PE file that the verifier checks: the
 section table, the export directory, the import table and the resource tree."""
 
 import struct
