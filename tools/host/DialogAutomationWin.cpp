@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "DibWin.h"
 #include "HostImage.h"
 #include "Trace.h"
 
@@ -533,13 +534,7 @@ bool CaptureWindow(HWND window, const std::string& path, std::string& error) {
   }
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = TopDownBgrxInfo(width, height);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);

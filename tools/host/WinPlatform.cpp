@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "DibWin.h"
 #include "Trace.h"
 
 namespace {
@@ -71,13 +72,7 @@ OSErr WinPlatform::DisplayPixels(const PSPixelMap* map, const VRect* srcRect, in
   if (dc == nullptr) {
     result = paramErr;
   } else if (width > 0 && height > 0) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBgrxInfo(width, height);
     SetDIBitsToDevice(dc, dstCol + (left - srcRect->left), dstRow + (top - srcRect->top),
                       DWORD(width), DWORD(height), 0, 0, 0, UINT(height), bgrx.data(), &info,
                       DIB_RGB_COLORS);
