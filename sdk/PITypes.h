@@ -125,10 +125,11 @@ constexpr int16 plugInDialogNone = 2;
 // The vendor's host signature.
 constexpr OSType kPhotoshopSignature = FourCC("8BIM");
 
-// Pointer-size dependent layout checks: the 32-bit numbers hold for i686 Windows,
-// the 64-bit numbers for x64 Windows and, with the same alignment rules, for the
+// Pointer-size dependent layout checks: the 32-bit numbers hold for i686 Windows
+// and for the i386 Linux host that runs 32-bit plug-ins under emulation, the
+// 64-bit numbers for x64 Windows and, with the same alignment rules, for the
 // 64-bit native build that the unit tests use.
-#if defined(_WIN32) && !defined(_WIN64)
+#if (defined(_WIN32) && !defined(_WIN64)) || (defined(__i386__) && defined(__linux__))
 #define TINTARA_LAYOUT_32 1
 #elif defined(_WIN64) || (defined(__x86_64__) || defined(__aarch64__))
 #define TINTARA_LAYOUT_64 1

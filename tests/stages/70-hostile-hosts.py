@@ -192,7 +192,7 @@ def check(work, stdout_path):
     results = {}
     with open(stdout_path, errors="replace") as f:
         for line in f:
-            m = re.match(r"tintara-host: (\S+) \S+ result=(-?\d+)", line)
+            m = re.match(r"tintara-host(?:32)?: (\S+) \S+ result=(-?\d+)", line)
             if m:
                 results[m.group(1)] = int(m.group(2))
     failures, table = [], []

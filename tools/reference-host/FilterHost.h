@@ -29,6 +29,8 @@ public:
   virtual double Seconds() = 0;
   // Whether a progress bar on stderr reaches a terminal.
   virtual bool ProgressVisible() = 0;
+  // Dialogs of the plug-in that appeared during the job.
+  virtual int DialogsSeen() const = 0;
 };
 
 struct JobOutcome {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "HandleSuite.h"
+#include "HostMain.h"
 #include "Trace.h"
 
 const char* const kHostileUsage =
@@ -166,10 +167,10 @@ void NoteRunEnd(const HostileOptions& o, int run, int runs, std::size_t liveHand
 
 void PrintRunFigures(const HostileOptions& o) {
   if (!o.reportMemory) return;
-  std::printf("tintara-host: memory runs=%d handlesAfterFirst=%zu handlesAfterLast=%zu "
+  std::printf("%s: memory runs=%d handlesAfterFirst=%zu handlesAfterLast=%zu "
               "committedAfterFirst=%llu committedAfterLast=%llu committedPeak=%llu "
               "heapAfterFirst=%llu heapAfterLast=%llu\n",
-              figures.runs, figures.handlesFirst, figures.handlesLast,
+              HostProgramName(), figures.runs, figures.handlesFirst, figures.handlesLast,
               static_cast<unsigned long long>(figures.committedFirst),
               static_cast<unsigned long long>(figures.committedLast),
               static_cast<unsigned long long>(figures.committedPeak),

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "Trace.h"
+#include "sdk/PITypes.h"
+
 namespace {
 
 uint32_t ReadU32(const uint8_t* p) {
@@ -93,5 +96,35 @@ bool ParseFourCC(const std::string& text, uint32_t& code) {
   code = 0;
   for (char c : text)
     code = (code << 8) | uint8_t(c);
+  return true;
+}
+
+bool FilterEntryName(const PiplInfo& info, uint32_t entryKey, const std::string& path,
+                     std::string& entry, std::string& error) {
+  const uint32_t kindFilter = FourCC("8BFM");
+  const uint32_t entryX64 = FourCC("8664"), entryX86 = FourCC("wx86");
+  const uint32_t name = FourCC("name"), category = FourCC("catg");
+  uint32_t kind = info.Kind();
+  std::string x64 = info.CString(entryX64);
+  std::string x86 = info.CString(entryX86);
+  HostTrace().Line(
+      "pipl kind='%s' name=\"%s\" category=\"%s\" 8664=\"%s\" wx86=\"%s\" properties=%zu",
+      FourCCText(kind).c_str(), info.PString(name).c_str(), info.PString(category).c_str(),
+      x64.c_str(), x86.c_str(), info.properties.size());
+  if (kind != kindFilter) {
+    error = path + ": plug-in kind '" + FourCCText(kind) + "', not a filter ('8BFM')";
+    return false;
+  }
+  entry = info.CString(entryKey);
+  if (entry.empty()) {
+    const bool want64 = entryKey == entryX64;
+    const std::string& other = want64 ? x86 : x64;
+    error = path + ": no '" + FourCCText(entryKey) + "' entry for " + (want64 ? "64" : "32") +
+            "-bit hosts" +
+            (other.empty() ? std::string()
+                           : " (it is a " + std::string(want64 ? "32" : "64") +
+                                 "-bit plug-in, entry '" + other + "')");
+    return false;
+  }
   return true;
 }

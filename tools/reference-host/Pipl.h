@@ -34,3 +34,9 @@ bool ParsePipl(const uint8_t* bytes, std::size_t size, PiplInfo& info, std::stri
 std::string FourCCText(uint32_t code);
 // The inverse; false unless text holds exactly four characters.
 bool ParseFourCC(const std::string& text, uint32_t& code);
+
+// Checks that the list describes a filter ('8BFM') with an entry point for the
+// architecture key ('8664' for 64-bit hosts, 'wx86' for 32-bit ones) and gives
+// its name; traces what the list says. False with a message naming path.
+bool FilterEntryName(const PiplInfo& info, uint32_t entryKey, const std::string& path,
+                     std::string& entry, std::string& error);

@@ -5,11 +5,7 @@
 
 namespace {
 
-constexpr uint32_t kKindFilter = FourCC("8BFM");
 constexpr uint32_t kEntryX64 = FourCC("8664");
-constexpr uint32_t kEntryX86 = FourCC("wx86");
-constexpr uint32_t kName = FourCC("name");
-constexpr uint32_t kCategory = FourCC("catg");
 constexpr WORD kPiplId = 16000;
 
 std::string LastError() {
@@ -75,22 +71,7 @@ bool PluginModule::Load(const std::string& path, std::string& error) {
     error = path + ": malformed property list: " + reason;
     return false;
   }
-  uint32_t kind = pipl_.Kind();
-  std::string x86 = pipl_.CString(kEntryX86);
-  entryName_ = pipl_.CString(kEntryX64);
-  HostTrace().Line(
-      "pipl kind='%s' name=\"%s\" category=\"%s\" 8664=\"%s\" wx86=\"%s\" properties=%zu",
-      FourCCText(kind).c_str(), pipl_.PString(kName).c_str(), pipl_.PString(kCategory).c_str(),
-      entryName_.c_str(), x86.c_str(), pipl_.properties.size());
-  if (kind != kKindFilter) {
-    error = path + ": plug-in kind '" + FourCCText(kind) + "', not a filter ('8BFM')";
-    return false;
-  }
-  if (entryName_.empty()) {
-    error = path + ": no '8664' entry for 64-bit hosts" +
-            (x86.empty() ? std::string() : " (it is a 32-bit plug-in, entry '" + x86 + "')");
-    return false;
-  }
+  if (!FilterEntryName(pipl_, kEntryX64, path, entryName_, error)) return false;
   HMODULE module = LoadLibraryA(path.c_str());
   if (module == nullptr) {
     error = path + ": cannot load (" + LastError() + ")";

@@ -23,6 +23,7 @@ public:
   void EndCall(int16 selector) override;
   double Seconds() override;
   bool ProgressVisible() override;
+  int DialogsSeen() const override { return automation_->DialogsSeen(); }
 
   const DialogAutomation& Automation() const { return *automation_; }
 

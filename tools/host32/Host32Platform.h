@@ -1,0 +1,22 @@
+// The platform side of a job in the emulated 32-bit host: no window and nobody to
+// answer dialogs; displayPixels is traced but not drawn.
+#pragma once
+
+#include "FilterHost.h"
+
+class Host32Platform : public HostPlatform {
+public:
+  intptr_t Window() override { return kHostWindow; }
+  OSErr DisplayPixels(const PSPixelMap* map, const VRect* srcRect, int32 dstRow, int32 dstCol,
+                      void* context) override;
+  bool PickColor(int[3]) override { return false; }
+  bool Attended() override { return false; }
+  void BeginCall(int16) override {}
+  void EndCall(int16) override {}
+  double Seconds() override;
+  bool ProgressVisible() override;
+  int DialogsSeen() const override { return 0; }
+
+  // The handle given to the plug-in as the host's window; no window function is served.
+  static constexpr intptr_t kHostWindow = 0x00010010;
+};
