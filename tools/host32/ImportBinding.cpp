@@ -58,7 +58,12 @@ extern "C" [[noreturn]] void UnservedImport(uint32_t index) {
 }
 
 // The reporter finds the pushed index as its cdecl argument.
+// One trap per function name for the life of the process, however often the
+// plug-in is loaded.
 uint32_t MakeTrap(const std::string& name) {
+  for (std::size_t i = 0; i < trapNames.size(); ++i) {
+    if (trapNames[i] == name) return uint32_t(reinterpret_cast<uintptr_t>(thunks + i * kThunkSize));
+  }
   if (thunks == nullptr) {
     void* page =
         mmap(nullptr, 4096, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
