@@ -160,8 +160,7 @@ OSErr BufferServer::Serve(FilterRecord& record, const char* caller) {
     outHi -= outLo;
     outLo = 0;
   }
-  OSErr result =
-      Fill(in_, source_, record.inRect, inLo, inHi, inRate, record.inputPadding, "in");
+  OSErr result = Fill(in_, source_, record.inRect, inLo, inHi, inRate, record.inputPadding, "in");
   if (result == noErr) {
     result = Fill(out_, image_, record.outRect, outLo, outHi, inRate, record.outputPadding, "out");
   }

@@ -253,8 +253,8 @@ void FilterHost::RestoreForRepeat() {
   case RepeatKeeps::ByteCopies:
     // New handles at new addresses, holding the old bytes.
     parameters_ = haveKeptParameters_ ? NewHandleWithBytes(keptParameters_) : nullptr;
-    dataSlot_ = haveKeptSlotBlock_ ? reinterpret_cast<intptr_t>(NewHandleWithBytes(keptSlotBlock_))
-                                   : 0;
+    dataSlot_ =
+        haveKeptSlotBlock_ ? reinterpret_cast<intptr_t>(NewHandleWithBytes(keptSlotBlock_)) : 0;
     break;
   case RepeatKeeps::SavedAtParameters:
     parameters_ = haveKeptParameters_ ? NewHandleWithBytes(keptParameters_) : nullptr;
@@ -269,11 +269,11 @@ void FilterHost::RestoreForRepeat() {
   for (Handle handle : {parameters_, reinterpret_cast<Handle>(dataSlot_)}) {
     if (handle != nullptr && suite.IsLive(handle)) restored_.push_back(handle);
   }
-  HostTrace().Line("repeat restores parameters=%s slot=%s",
-                   parameters_ == nullptr ? "null" : "copy",
-                   dataSlot_ == 0 ? "empty" : (suite.IsLive(reinterpret_cast<Handle>(dataSlot_))
-                                                   ? "copy"
-                                                   : "stale value"));
+  HostTrace().Line(
+      "repeat restores parameters=%s slot=%s", parameters_ == nullptr ? "null" : "copy",
+      dataSlot_ == 0
+          ? "empty"
+          : (suite.IsLive(reinterpret_cast<Handle>(dataSlot_)) ? "copy" : "stale value"));
 }
 
 void FilterHost::EndRun() {
@@ -379,9 +379,9 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
   entry_ = entry;
   activeHost = this;
   double start = platform_.Seconds();
-  filterRect_ = ProfileFilterRect(profile_, options_.hasRect ? options_.rect
-                                                             : Rect{0, 0, int16(image_.height),
-                                                                    int16(image_.width)});
+  filterRect_ = ProfileFilterRect(
+      profile_,
+      options_.hasRect ? options_.rect : Rect{0, 0, int16(image_.height), int16(image_.width)});
   std::string error;
   if (!options_.descriptorIn.empty()) {
     if (!LoadDescriptorFile(options_.descriptorIn, descriptor_, error)) {

@@ -211,8 +211,8 @@ void ApplyProfile(const HostProfile& profile, FilterRecord& r, int imagePlanes,
 void FillCurrentFields(FilterRecord& r, BigDocumentStruct& big, int32 maxSpaceBytes) {
   big = BigDocumentStruct{};
   big.imageSize32 = VPoint{r.imageSize.v, r.imageSize.h};
-  big.filterRect32 = VRect{r.filterRect.top, r.filterRect.left, r.filterRect.bottom,
-                           r.filterRect.right};
+  big.filterRect32 =
+      VRect{r.filterRect.top, r.filterRect.left, r.filterRect.bottom, r.filterRect.right};
   big.floatCoord32 = VPoint{r.floatCoord.v, r.floatCoord.h};
   big.wholeSize32 = VPoint{r.wholeSize.v, r.wholeSize.h};
   r.bigDocumentData = &big;

@@ -41,32 +41,32 @@ struct HostProfile {
   int16 defaultPadding = plugInWantsEdgeReplication;
   char samplingSupport = 2; // 0 none, 1 integral rates, 2 any rate
   Fixed defaultRate = 65536;
-  bool rateIgnored = false;      // buffers are always served at full resolution
-  bool zeroColumnBytes = false;  // inColumnBytes and outColumnBytes stay 0
-  bool freshBuffers = false;     // new buffers at every request, pixels outside the image
-                                 // left as whatever the new memory held
-  bool clipRectsInPlace = false; // requested rectangles clipped to the image in the record
-  bool ignoreLoPlane = false;    // the first planes of the pixel, whatever inLoPlane says
-  bool coloursAsBytes = false;   // RGBColor fields hold 0..255
-  bool filterRectShort = false;  // filterRect one pixel short on the right and bottom
-  bool workerThread = false;     // the plug-in runs on a worker thread; the window's
-                                 // thread keeps pumping messages
-  bool noWindow = false;         // platformData's hwnd is 0
-  bool noDescriptorSuites = false;   // descriptorParameters is null
-  bool descriptorProcsNull = false;  // descriptorParameters present, its procedures null
-  bool noErrorString = false;        // errorString is null
+  bool rateIgnored = false;             // buffers are always served at full resolution
+  bool zeroColumnBytes = false;         // inColumnBytes and outColumnBytes stay 0
+  bool freshBuffers = false;            // new buffers at every request, pixels outside the image
+                                        // left as whatever the new memory held
+  bool clipRectsInPlace = false;        // requested rectangles clipped to the image in the record
+  bool ignoreLoPlane = false;           // the first planes of the pixel, whatever inLoPlane says
+  bool coloursAsBytes = false;          // RGBColor fields hold 0..255
+  bool filterRectShort = false;         // filterRect one pixel short on the right and bottom
+  bool workerThread = false;            // the plug-in runs on a worker thread; the window's
+                                        // thread keeps pumping messages
+  bool noWindow = false;                // platformData's hwnd is 0
+  bool noDescriptorSuites = false;      // descriptorParameters is null
+  bool descriptorProcsNull = false;     // descriptorParameters present, its procedures null
+  bool noErrorString = false;           // errorString is null
   bool emptyRecordAtParameters = false; // no size, planes, rectangles or mode at Parameters
   bool colourServicesInsufficient = false;
   HandleQuirks handles;
   bool loopUntilRightZero = false; // Continue until every rectangle's right edge is 0
   bool finishAfterSuccess = true;
   bool finishAfterContinueError = true;
-  bool flushAfterFinish = false;    // the host's own advanceState after Finish
-  bool parametersOnRepeat = true;   // Parameters is called on repeated runs too
-  int16 firstPlayInfo = -1;         // -1: the --play option
+  bool flushAfterFinish = false;  // the host's own advanceState after Finish
+  bool parametersOnRepeat = true; // Parameters is called on repeated runs too
+  int16 firstPlayInfo = -1;       // -1: the --play option
   int16 repeatPlayInfo = -1;
   RepeatKeeps repeat = RepeatKeeps::Handles;
-  bool reloadEachRun = false;       // the library is unloaded and loaded again for every run
+  bool reloadEachRun = false; // the library is unloaded and loaded again for every run
   RgbaAs rgba = RgbaAs::Planes4;
 };
 

@@ -21,7 +21,7 @@ struct HostOptions {
   Rect rect{};
   int32 maxSpace = 64 * 1024 * 1024;
   int runs = 1;
-  int abortAfter = 0; // 0: never
+  int abortAfter = 0;         // 0: never
   int abortOutsideDialog = 0; // 0: never; else from that question asked with no dialog open
   bool hasPick = false;
   int pick[3] = {0, 0, 0};

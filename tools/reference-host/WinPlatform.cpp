@@ -61,8 +61,8 @@ void WinPlatform::Invoke(const std::function<void()>& call, bool workerThread) {
   }
   // The plug-in on a worker thread; this thread owns the host window and keeps
   // its messages flowing until the call returns.
-  HANDLE thread = CreateThread(nullptr, 0, RunCall, const_cast<std::function<void()>*>(&call), 0,
-                               nullptr);
+  HANDLE thread =
+      CreateThread(nullptr, 0, RunCall, const_cast<std::function<void()>*>(&call), 0, nullptr);
   if (thread == nullptr) {
     HostTrace().Line("worker thread not started; calling on the host thread");
     call();
