@@ -17,13 +17,19 @@ three becomes (p0 + p1 + p2 + tone) / 4 (integer division); every other byte sta
 as it was. A floating selection (transparency as Paint.NET's bridge shows it) also
 leaves wholly transparent pixels alone.
 """
+import importlib.util
 import json
 import os
 import re
-import struct
 import subprocess
 import sys
-import zlib
+
+# The PNG reader of the engine check (8-bit RGB or RGBA, as the host writes them).
+_spec = importlib.util.spec_from_file_location(
+    "engine_check", os.path.join(os.path.dirname(os.path.abspath(__file__)), "40-engine-e2e-check.py"))
+_engine_check = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_engine_check)
+read_png = _engine_check.read_png
 
 W, H = 61, 37
 TONE = (200, 30, 117)
@@ -75,50 +81,6 @@ def plan(work, plugin):
                          "floating": profile in FLOATING_RGBA and name == "rgba",
                          "before": before, "after": after})
     return jobs
-
-
-def read_png(path):
-    """8-bit RGB or RGBA, non-interlaced: what the host writes."""
-    with open(path, "rb") as f:
-        data = f.read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    w, h, depth, colour = header[0], header[1], header[2], header[3]
-    assert depth == 8 and colour in (2, 6), path
-    n = 3 if colour == 2 else 4
-    raw = zlib.decompress(idat)
-    stride = w * n
-    out = bytearray(h * stride)
-    prev = bytearray(stride)
-    for y in range(h):
-        f = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - n] if i >= n else 0
-            b = prev[i]
-            c = prev[i - n] if i >= n else 0
-            if f == 1:
-                line[i] = (line[i] + a) & 255
-            elif f == 2:
-                line[i] = (line[i] + b) & 255
-            elif f == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif f == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
-                line[i] = (line[i] + pred) & 255
-        out[y * stride:(y + 1) * stride] = line
-        prev = line
-    return w, h, n, bytes(out)
 
 
 def tone_rule(before, w, h, n, rect, times, floating):

@@ -29,12 +29,14 @@ public:
   virtual void BeginCall(int16 selector) = 0;
   virtual void EndCall(int16 selector) = 0;
   // Runs one call of the plug-in: on this thread, or on a worker thread while
-  // this one (which owns the host window) keeps pumping messages.
-  virtual void Invoke(const std::function<void()>& call, bool workerThread) = 0;
-  // Unloads the plug-in's library and loads it again; null when that failed.
-  virtual PluginEntryProc ReloadPlugin() = 0;
+  // this one (which owns the host window) keeps pumping messages. A platform
+  // without windows has no message loop to keep: it calls on its own thread.
+  virtual void Invoke(const std::function<void()>& call, bool /*workerThread*/) { call(); }
+  // Unloads the plug-in's library and loads it again (profiles whose host does
+  // so between runs); null when that failed or the platform cannot.
+  virtual PluginEntryProc ReloadPlugin() { return nullptr; }
   // Whether a dialog of the plug-in is open now.
-  virtual bool DialogOpen() = 0;
+  virtual bool DialogOpen() { return false; }
   virtual double Seconds() = 0;
   // Whether a progress bar on stderr reaches a terminal.
   virtual bool ProgressVisible() = 0;
