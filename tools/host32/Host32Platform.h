@@ -2,10 +2,13 @@
 // answer dialogs; displayPixels is traced but not drawn.
 #pragma once
 
+#include <functional>
+
 #include "FilterHost.h"
 
 class Host32Platform : public HostPlatform {
 public:
+  explicit Host32Platform(std::function<PluginEntryProc()> reload) : reload_(std::move(reload)) {}
   intptr_t Window() override { return kHostWindow; }
   OSErr DisplayPixels(const PSPixelMap* map, const VRect* srcRect, int32 dstRow, int32 dstCol,
                       void* context) override;
@@ -16,7 +19,11 @@ public:
   double Seconds() override;
   bool ProgressVisible() override;
   int DialogsSeen() const override { return 0; }
+  PluginEntryProc ReloadPlugin() override { return reload_(); }
 
   // The handle given to the plug-in as the host's window; no window function is served.
   static constexpr intptr_t kHostWindow = 0x00010010;
+
+private:
+  std::function<PluginEntryProc()> reload_;
 };

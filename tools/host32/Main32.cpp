@@ -105,8 +105,10 @@ public:
     World().plugin = nullptr;
     pluginEntry = nullptr;
   }
-  std::unique_ptr<HostPlatform> MakePlatform(const HostOptions&, std::vector<DialogStep>) override {
-    return std::make_unique<Host32Platform>();
+  std::unique_ptr<HostPlatform> MakePlatform(const HostOptions&, std::vector<DialogStep>,
+                                             std::vector<DialogStep>,
+                                             std::function<PluginEntryProc()> reload) override {
+    return std::make_unique<Host32Platform>(std::move(reload));
   }
   const PeModule& Module() const { return module_; }
 

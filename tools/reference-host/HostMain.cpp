@@ -30,9 +30,13 @@ int RunJob(const HostOptions& options, HostEnvironment& environment) {
     return kExitHostFailure;
   }
   std::string error;
-  std::vector<DialogStep> steps;
+  std::vector<DialogStep> steps, againSteps;
   if (!ParseDialogScript(options.dialogScript, steps, error)) {
     std::fprintf(stderr, "%s: --dialog: %s\n", name, error.c_str());
+    return kExitHostFailure;
+  }
+  if (!ParseDialogScript(options.dialogAgainScript, againSteps, error)) {
+    std::fprintf(stderr, "%s: --dialog-again: %s\n", name, error.c_str());
     return kExitHostFailure;
   }
   HostImage image;
@@ -67,7 +71,18 @@ int RunJob(const HostOptions& options, HostEnvironment& environment) {
   JobOutcome outcome;
   int dialogs = 0;
   {
-    std::unique_ptr<HostPlatform> platform = environment.MakePlatform(options, steps);
+    // Hosts that unload the library after every run load it again for the next.
+    auto reload = [&]() -> PluginEntryProc {
+      environment.UnloadPlugin();
+      std::string reloadError;
+      if (!environment.LoadPlugin(options.plugin, reloadError)) {
+        HostTrace().Line("reload refused: %s", reloadError.c_str());
+        return nullptr;
+      }
+      return environment.Entry();
+    };
+    std::unique_ptr<HostPlatform> platform =
+        environment.MakePlatform(options, steps, againSteps, reload);
     FilterHost host(options, image, *platform);
     outcome = host.Run(environment.Entry());
     dialogs = platform->DialogsSeen();

@@ -3,6 +3,7 @@
 // program's own loader and platform, writes the image and prints the summary.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,8 +25,13 @@ public:
   virtual bool LoadPlugin(const std::string& path, std::string& error) = 0;
   virtual PluginEntryProc Entry() const = 0;
   virtual void UnloadPlugin() = 0;
+  // The platform side of one job: steps answer the first dialog, againSteps the
+  // dialog of a repeated run; reload unloads the plug-in and loads it again
+  // (null entry when that failed).
   virtual std::unique_ptr<HostPlatform> MakePlatform(const HostOptions& options,
-                                                     std::vector<DialogStep> steps) = 0;
+                                                     std::vector<DialogStep> steps,
+                                                     std::vector<DialogStep> againSteps,
+                                                     std::function<PluginEntryProc()> reload) = 0;
 };
 
 // The name that starts every line the host prints ("tintara-host" unless set).

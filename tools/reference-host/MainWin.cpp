@@ -45,8 +45,11 @@ public:
   PluginEntryProc Entry() const override { return plugin_.Entry(); }
   void UnloadPlugin() override { plugin_.Unload(); }
   std::unique_ptr<HostPlatform> MakePlatform(const HostOptions& options,
-                                             std::vector<DialogStep> steps) override {
-    return std::make_unique<WinPlatform>(options, std::move(steps));
+                                             std::vector<DialogStep> steps,
+                                             std::vector<DialogStep> againSteps,
+                                             std::function<PluginEntryProc()> reload) override {
+    return std::make_unique<WinPlatform>(options, std::move(steps), std::move(againSteps),
+                                         std::move(reload));
   }
 
 private:
