@@ -56,10 +56,13 @@ bool PeModule::Map(const std::string& path, const ImportResolver& resolve, std::
     error = path + ": image size out of range";
     return false;
   }
-  // At the preferred address when it is free, anywhere else otherwise.
-  void* want = reinterpret_cast<void*>(uintptr_t(file_.ImageBase()));
-  void* mapped =
-      mmap(want, size_, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  // Wherever the system puts it, as Windows places a library with relocations
+  // (address space layout randomisation); a file without them only at its
+  // preferred address.
+  const bool movable = file_.DirectoryAddress(kRelocationDirectory) != 0;
+  void* want = movable ? nullptr : reinterpret_cast<void*>(uintptr_t(file_.ImageBase()));
+  void* mapped = mmap(want, size_, PROT_READ | PROT_WRITE | PROT_EXEC,
+                      MAP_PRIVATE | MAP_ANONYMOUS | (movable ? 0 : MAP_FIXED_NOREPLACE), -1, 0);
   if (mapped == MAP_FAILED) {
     error = path + ": cannot reserve memory for the image";
     return false;
