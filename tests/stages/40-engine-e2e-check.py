@@ -6,6 +6,10 @@
                                                none) and BEFORE itself elsewhere; a
                                                fourth plane is never changed
   check.py same A B [C ...]                    the images hold identical pixels
+  check.py state FILE R G B AR AG AB           writes a host parameters file: the
+                                               plug-in's record with tone R,G,B and
+                                               channel switches AR,AG,AB, stripRows
+                                               1, zoom 1, mode 'moD1', the rest 0
 
 The rule is computed here independently of the plug-in: each enabled channel of a
 pixel becomes (r + g + b + tone) // 4 of the input values; everything else stays.
@@ -72,6 +76,17 @@ def read_state(path):
     return tone, apply
 
 
+def write_state(path, tone, apply):
+    record = bytearray(40)
+    struct.pack_into('<3h', record, 4, *tone)
+    struct.pack_into('<h', record, 20, 1)            # stripRows
+    struct.pack_into('<I', record, 24, 0x6d6f4431)   # mode 'moD1'
+    struct.pack_into('<h', record, 32, 1)            # zoom
+    record[34:37] = bytes(apply)
+    with open(path, 'w') as f:
+        f.write('tintara-host-parameters 40\n' + ' '.join('%02x' % b for b in record) + '\n')
+
+
 def rule(before_path, after_path, state_path, rect=None):
     w, h, n, before = read_png(before_path)
     w2, h2, n2, after = read_png(after_path)
@@ -116,5 +131,8 @@ if __name__ == '__main__':
         rule(sys.argv[2], sys.argv[3], sys.argv[4], rect)
     elif len(sys.argv) >= 4 and sys.argv[1] == 'same':
         same(sys.argv[2:])
+    elif len(sys.argv) == 9 and sys.argv[1] == 'state':
+        values = [int(v) for v in sys.argv[3:]]
+        write_state(sys.argv[2], values[:3], values[3:])
     else:
         raise SystemExit(__doc__)

@@ -76,17 +76,7 @@ python3 "$check" same f0.png p4.png
 
 echo "-- the engine cases in both hosts"
 state() { # FILE RED GREEN BLUE APPLY_RED APPLY_GREEN APPLY_BLUE
-  python3 - "$@" <<'PY'
-import struct, sys
-path, tone, apply = sys.argv[1], [int(v) for v in sys.argv[2:5]], [int(v) for v in sys.argv[5:8]]
-record = bytearray(40)
-struct.pack_into('<3h', record, 4, *tone)
-struct.pack_into('<h', record, 20, 1)            # stripRows
-struct.pack_into('<I', record, 24, 0x6d6f4431)   # mode 'moD1'
-struct.pack_into('<h', record, 32, 1)            # zoom
-record[34:37] = bytes(apply)
-open(path, 'w').write('tintara-host-parameters 40\n' + ' '.join('%02x' % b for b in record) + '\n')
-PY
+  python3 "$check" state "$@"
 }
 state all.state 250 10 128 1 1 1
 state mixed.state 30 77 220 1 0 1
