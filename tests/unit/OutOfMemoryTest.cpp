@@ -62,22 +62,41 @@ protected:
 TEST_F(OutOfMemoryTest, FallbackHandlesNeedNoHeapOfTheirOwn) {
   const long before = LiveSystemMemoryBlocks();
   heapExhausted = true;
+  Handle first = NewPluginHandle(nullptr, 24);
+  Handle second = NewPluginHandle(nullptr, 40);
+  heapExhausted = false;
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(IsFallbackHandle(first));
+  EXPECT_TRUE(IsFallbackHandle(second));
+  DisposePluginHandle(nullptr, first);
+  EXPECT_FALSE(IsFallbackHandle(first));
+  EXPECT_TRUE(IsFallbackHandle(second));
+  DisposePluginHandle(nullptr, second);
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+}
+
+TEST_F(OutOfMemoryTest, FirstCallWithoutHeapReportsMemFullAndLeaksNothing) {
+  // Noting the new globals block needs heap memory: without it the call fails like
+  // any allocation, and the block made for it is given back.
+  const long before = LiveSystemMemoryBlocks();
+  heapExhausted = true;
   const int16 result = host.Call(filterSelectorParameters);
   heapExhausted = false;
-  EXPECT_EQ(result, noErr);
-  EXPECT_TRUE(IsFallbackHandle(reinterpret_cast<Handle>(host.dataSlot)));
-  EXPECT_TRUE(IsFallbackHandle(host.record.parameters));
+  EXPECT_EQ(result, memFullErr);
+  EXPECT_EQ(host.dataSlot, 0);
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+  // With memory back, the next call works.
+  EXPECT_EQ(host.Call(filterSelectorParameters), noErr);
   ReleaseKept();
   EXPECT_EQ(LiveSystemMemoryBlocks(), before);
 }
 
 TEST_F(OutOfMemoryTest, NoSystemMemoryForTheRecordReportsMemFullAndLeaksNothing) {
   const long before = LiveSystemMemoryBlocks();
-  heapExhausted = true;
   FailSystemMemoryAfter(2); // the globals block, then nothing
   const int16 first = host.Call(filterSelectorPrepare);
   const int16 again = host.Call(filterSelectorStart);
-  heapExhausted = false;
   EXPECT_EQ(first, memFullErr);
   EXPECT_EQ(again, memFullErr);
   EXPECT_EQ(Handle{host.record.parameters}, nullptr);
