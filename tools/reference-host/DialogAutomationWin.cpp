@@ -532,13 +532,16 @@ bool CaptureWindow(HWND window, const std::string& path, std::string& error) {
     error = "the window has no area";
     return false;
   }
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+  // Read from the window's own device context rather than the screen: that gives
+  // what the window has painted so far, while the screen (under Wine, the X
+  // server) may not have been sent its latest painting yet.
+  HDC windowDc = GetWindowDC(window);
+  HDC memory = CreateCompatibleDC(windowDc);
   BITMAPINFO info = TopDownBgrxInfo(width, height);
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
   GdiFlush();
   HostImage image;
   image.width = width;
@@ -554,6 +557,6 @@ bool CaptureWindow(HWND window, const std::string& path, std::string& error) {
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  ReleaseDC(window, windowDc);
   return SaveImageFile(path, image, error);
 }
