@@ -139,14 +139,14 @@ class Contents:
             self.expect("SHA256SUMS: %s has %s, the file %s" % (name, digest, actual), digest == actual)
 
     def check_agreement(self, readme, guides, archive_name):
-        """Every folder, menu path and file name that the project README's install
-        section puts in backticks or bold appears in both guides, and so do the
-        archive's name and each editor that the section names."""
+        """Every folder, menu path, command and file name that the project README's
+        install section puts in backticks appears in both guides, and so does the
+        archive's name."""
         section = install_section(readme)
         self.expect("the project README has no '## Download and install' section", section is not None)
         if section is None:
             return
-        terms = set(re.findall(r"`([^`\n]+)`", section)) | set(re.findall(r"\*\*([^*\n]+)\*\*", section))
+        terms = set(re.findall(r"`([^`\n]+)`", section))
         terms.add(os.path.basename(archive_name))
         for name, text in guides.items():
             flat = " ".join(text.split())

@@ -2,8 +2,9 @@
 """Writes the files of the release archive so that the same inputs always give
 the same bytes, whoever builds them, wherever and whenever.
 
-  release_files.py text SRC DST             a guide for Windows readers: UTF-8 with a
-                                            byte order mark, CRLF line ends
+  release_files.py text SRC DST VERSION     a guide for Windows readers: @VERSION@
+                                            replaced, UTF-8 with a byte order mark,
+                                            CRLF line ends
   release_files.py sums DIR NAME...         DIR/SHA256SUMS for the named files, in that
                                             order (the format of sha256sum)
   release_files.py zip OUT.zip DIR NAME...  the named files of DIR, in that order
@@ -23,9 +24,9 @@ import zipfile
 ZIP_EPOCH = (1980, 1, 1, 0, 0, 0)
 
 
-def text(src, dst):
+def text(src, dst, version):
     with open(src, encoding="utf-8") as f:
-        body = f.read()
+        body = f.read().replace("@VERSION@", version)
     if "\r" in body:
         raise SystemExit("%s: carriage returns in the source text" % src)
     with open(dst, "wb") as f:
@@ -66,8 +67,8 @@ def write_zip(out, folder, names):
 
 
 def main(argv):
-    if argv[:1] == ["text"] and len(argv) == 3:
-        text(argv[1], argv[2])
+    if argv[:1] == ["text"] and len(argv) == 4:
+        text(argv[1], argv[2], argv[3])
     elif argv[:1] == ["sums"] and len(argv) >= 3:
         sums(argv[1], argv[2:])
     elif argv[:1] == ["zip"] and len(argv) >= 4:
