@@ -273,6 +273,12 @@ def check_main():
     if not check(len(dialogs) == 1, f"{label}: {len(dialogs)} dialogs"):
         return
     d = dialogs[0]
+    # Every caption fits its control in the font that the dialog got (under Wine a
+    # missing face falls back to a wider one that cuts the labels off).
+    captions = [l for l in d.opening.lines if l.startswith("dialog caption ")]
+    check(len(captions) == 19, f"{label}: {len(captions)} captions measured, expected 19")
+    cut = [l for l in captions if not l.endswith(" fits")]
+    check(not cut, f"{label}: captions cut off: {cut}")
     image = (1024, 768)
     opening = d.opening.advances()
     if not check(len(opening) == 1, f"{label}: the opening fetched {len(opening)} times"):
