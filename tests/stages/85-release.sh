@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 work=$root/build/stage-release
-check=$root/tests/stages/80-release-check.py
+check=$root/tests/stages/85-release-check.py
 rm -rf "$work"
 mkdir -p "$work"
 elsewhere=$(mktemp -d)
