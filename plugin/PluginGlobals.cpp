@@ -3,7 +3,20 @@
 #include "host/Handles.h"
 #include "plugin/TintParameters.h"
 
+#include <unordered_set>
+
 namespace {
+
+// The globals handles that this load of the library made. Hosts differ in what
+// they hand back in the data slot: the same handle (the library kept loaded), a
+// new handle holding a byte copy of the block, or a raw value saved by another
+// process, which is no handle at all. Only a handle made here is locked; anything
+// else is left alone and replaced by a new block. The block holds nothing that
+// must outlive a call, so nothing is lost by starting it afresh.
+std::unordered_set<intptr_t>& GlobalsMadeHere() {
+  static std::unordered_set<intptr_t> made;
+  return made;
+}
 
 PluginGlobals* Begin(PluginGlobals* globals, int16* result, FilterRecord* filterRecord) {
   globals->result = result;
@@ -16,7 +29,7 @@ PluginGlobals* Begin(PluginGlobals* globals, int16* result, FilterRecord* filter
 
 PluginGlobals* ObtainGlobals(int16* result, FilterRecord* filterRecord, HandleProcs* procs,
                              int32 size, intptr_t* data, GlobalsSetUpProc setUp) {
-  if (*data != 0) {
+  if (*data != 0 && GlobalsMadeHere().count(*data) != 0) {
     Handle existing = reinterpret_cast<Handle>(*data);
     auto* globals = reinterpret_cast<PluginGlobals*>(LockPluginHandle(procs, existing, true));
     if (globals == nullptr) return nullptr; // the handle stays in the slot for the next call
@@ -34,6 +47,7 @@ PluginGlobals* ObtainGlobals(int16* result, FilterRecord* filterRecord, HandlePr
   setUp(globals);
   // Stored only after set-up, so a slot never holds a half-made block.
   *data = reinterpret_cast<intptr_t>(created);
+  GlobalsMadeHere().insert(*data);
   return globals;
 }
 

@@ -125,7 +125,20 @@ BOOL CALLBACK TraceCaptionProc(HWND control, LPARAM) {
   return TRUE;
 }
 
+BOOL CALLBACK AnyDialogProc(HWND window, LPARAM param) {
+  auto* finder = reinterpret_cast<Finder*>(param);
+  if (window == finder->host || ClassName(window) != "#32770") return TRUE;
+  finder->found = window;
+  return FALSE;
+}
+
 } // namespace
+
+bool DialogAutomation::DialogOfThisThread() const {
+  Finder finder{host_, false, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), AnyDialogProc, reinterpret_cast<LPARAM>(&finder));
+  return finder.found != nullptr;
+}
 
 DialogAutomation::DialogAutomation(HWND hostWindow, std::vector<DialogStep> steps, bool attended,
                                    int timeoutMs)
@@ -196,6 +209,7 @@ void DialogAutomation::Tick() {
 void DialogAutomation::Appeared(HWND window) {
   dialog_ = window;
   ++dialogsSeen_;
+  if (dialogsSeen_ == 2 && !laterSteps_.empty()) steps_ = laterSteps_;
   since_ = GetTickCount();
   bool parameter = GetDlgItem(window, kEditRed) != nullptr && GetDlgItem(window, IDOK) != nullptr;
   kind_ = parameter ? Kind::Parameter : Kind::Other;

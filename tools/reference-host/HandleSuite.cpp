@@ -18,15 +18,27 @@ Handle NewProc(int32 size) {
 }
 
 void DisposeProc(Handle handle) {
+  HandleSuite& suite = HandleSuite::Instance();
+  if (suite.Quirks().sizeUnknown && suite.IsLive(handle)) {
+    // This host's disposal of its own handles does nothing.
+    suite.MarkHostOwned(handle);
+    HostTrace().Line("disposeHandle -> ignored");
+    return;
+  }
   bool ok = HandleSuite::Instance().Dispose(handle);
   HostTrace().Line("disposeHandle%s", ok ? "" : " -> not a live handle");
 }
 
 int32 GetSizeProc(Handle handle) {
+  if (HandleSuite::Instance().Quirks().sizeUnknown) return 0;
   return HandleSuite::Instance().Size(handle);
 }
 
 OSErr SetSizeProc(Handle handle, int32 size) {
+  if (HandleSuite::Instance().Quirks().sizeUnknown && HandleSuite::Instance().IsLive(handle)) {
+    HostTrace().Line("setHandleSize size=%d -> 0 (ignored)", size);
+    return noErr;
+  }
   bool ok = HandleSuite::Instance().SetSize(handle, size);
   HostTrace().Line("setHandleSize size=%d -> %d", size, ok ? 0 : memFullErr);
   return ok ? noErr : memFullErr;
@@ -81,6 +93,11 @@ Handle HandleSuite::New(int32 size, Owner owner) {
   block->data = static_cast<char*>(std::malloc(std::size_t(size) + 1));
   if (block->data == nullptr) return nullptr;
   std::memset(block->data, kFreshHandleFill, std::size_t(size));
+  if (size == 0 && quirks_.zeroSizeLocksNull) {
+    // An allocation of nothing gives a null master pointer, which locks to null.
+    std::free(block->data);
+    block->data = nullptr;
+  }
   block->size = size;
   block->owner = owner;
   block->id = nextId_++;
@@ -147,9 +164,15 @@ std::vector<Handle> HandleSuite::PluginHandlesExcept(const std::vector<Handle>& 
   return left;
 }
 
+void HandleSuite::MarkHostOwned(Handle handle) {
+  auto it = blocks_.find(handle);
+  if (it != blocks_.end()) it->second->owner = Owner::Host;
+}
+
 void HandleSuite::Reset() {
   for (auto& [handle, block] : blocks_)
     std::free(block->data);
   blocks_.clear();
   badDisposes_ = 0;
+  quirks_ = HandleQuirks{};
 }

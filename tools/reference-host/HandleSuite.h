@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "HostProfile.h"
 #include "sdk/HandleProcs.h"
 
 class HandleSuite {
@@ -26,6 +27,15 @@ public:
   bool SetSize(Handle handle, int32 size);
   Ptr Lock(Handle handle);
   void Unlock(Handle handle);
+
+  // How the procedures behave for the profile being played (the class's own
+  // methods, which the host uses, are not affected).
+  void SetQuirks(const HandleQuirks& quirks) { quirks_ = quirks; }
+  const HandleQuirks& Quirks() const { return quirks_; }
+  // The host takes over a handle the plug-in handed it (data slot, parameters,
+  // or one the plug-in disposed of through a suite that ignores disposal): it is
+  // no longer the plug-in's to free.
+  void MarkHostOwned(Handle handle);
 
   std::size_t LiveCount() const { return blocks_.size(); }
   // Live handles that the plug-in allocated, leaving out the given ones (the data
@@ -46,4 +56,5 @@ private:
   std::map<Handle, std::unique_ptr<Block>> blocks_;
   uint32_t nextId_ = 1;
   int badDisposes_ = 0;
+  HandleQuirks quirks_;
 };
