@@ -3,7 +3,7 @@
 16-byte aligned and lies on the stack (addressed through esp), and how many of
 them sit in a function that does not realign the stack (and $-16,%esp) before them.
 
-  85-host32-alignment.py FILE.8bf     prints "TOTAL UNREALIGNED" and the offenders
+  90-host32-alignment.py FILE.8bf     prints "TOTAL UNREALIGNED" and the offenders
 
 A function starts at a call target, an exported entry, or an address of the code
 that the code loads as a constant (window and dialog procedures handed to Windows).
