@@ -9,7 +9,8 @@ what came out.
 Scenarios (the 64-bit plug-in under Wine, its dialog answered by a script): a first
 run (dialog, OK), the host's repeat run, a cancel, an abort in the middle of the
 pixels, the strip path (a small maxSpace, no displayPixels), an image with
-transparency as the host presents it, and a filter rectangle smaller than the image.
+transparency as the host presents it, and a filter rectangle smaller than the image,
+on the preview path and in strips.
 
 The tone rule is computed here, independently of the plug-in: for every pixel of
 the filter rectangle that the host hands over, each enabled channel of the first
@@ -48,13 +49,17 @@ RECT = (5, 7, 30, 50)
 def scenarios():
     """(name, options, expected result, times toned, filter rectangle or None)."""
     return [
-        ("first", ["--dialog", CHOOSE], 0, 1, None),
+        # The host's colour picker first: each host answers it its own way (GIMP's
+        # bridge refuses every colour request), then the fields set the tone.
+        ("first", ["--dialog", "pick;" + CHOOSE, "--pick", "10,20,30"], 0, 1, None),
         ("repeat", ["--runs", "2", "--dialog", CHOOSE, "--dialog-again", "ok"], 0, "repeat", None),
         ("cancel", ["--dialog", "cancel"], -128, 0, None),
         ("abort", ["--dialog", CHOOSE, "--abort-outside-dialog", str(W * H // 2)], -128, 0, None),
         ("strip", ["--dialog", CHOOSE, "--max-space", "4000", "--no-display-pixels"], 0, 1, None),
         ("rgba", ["--dialog", CHOOSE, "--sample-alpha"], 0, 1, None),
         ("rect", ["--dialog", CHOOSE, "--rect", "%d,%d,%d,%d" % RECT], 0, 1, RECT),
+        ("strip-rect", ["--dialog", CHOOSE, "--rect", "%d,%d,%d,%d" % RECT, "--max-space", "1000",
+                        "--no-display-pixels"], 0, 1, RECT),
     ]
 
 
