@@ -18,6 +18,18 @@ std::unordered_set<intptr_t>& GlobalsMadeHere() {
   return made;
 }
 
+// Notes a block made here. Growing the set needs memory, and its failure throws:
+// then the block is not kept, and the call fails like any allocation that finds no
+// memory, instead of throwing through the host's noexcept entry.
+bool RememberGlobals(Handle handle) {
+  try {
+    GlobalsMadeHere().insert(reinterpret_cast<intptr_t>(handle));
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 PluginGlobals* Begin(PluginGlobals* globals, int16* result, FilterRecord* filterRecord) {
   globals->result = result;
   *result = noErr;
@@ -43,11 +55,15 @@ PluginGlobals* ObtainGlobals(int16* result, FilterRecord* filterRecord, HandlePr
     DisposePluginHandle(procs, created);
     return nullptr;
   }
+  if (!RememberGlobals(created)) {
+    UnlockPluginHandle(procs, created);
+    DisposePluginHandle(procs, created);
+    return nullptr;
+  }
   Begin(globals, result, filterRecord);
   setUp(globals);
   // Stored only after set-up, so a slot never holds a half-made block.
   *data = reinterpret_cast<intptr_t>(created);
-  GlobalsMadeHere().insert(*data);
   return globals;
 }
 

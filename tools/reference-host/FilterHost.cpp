@@ -403,6 +403,7 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
     }
     haveDescriptor_ = true;
   }
+  HandleSuite::Instance().SetGuarded(options_.hostile.guardedHandles);
   if (!LoadState(error)) {
     outcome.hostFailure = true;
     outcome.message = error;

@@ -28,6 +28,9 @@ public:
   Ptr Lock(Handle handle);
   void Unlock(Handle handle);
 
+  // With guarded set, each new handle's data ends exactly at an inaccessible page, so
+  // that a plug-in reading or writing past a handle's size faults at once.
+  void SetGuarded(bool guarded) { guarded_ = guarded; }
   // How the procedures behave for the profile being played (the class's own
   // methods, which the host uses, are not affected).
   void SetQuirks(const HandleQuirks& quirks) { quirks_ = quirks; }
@@ -47,13 +50,19 @@ public:
 
 private:
   struct Block {
-    char* data = nullptr; // the master pointer; its address is the handle
+    char* data = nullptr;      // the master pointer; its address is the handle
+    void* guardBase = nullptr; // the guarded allocation holding data, when guarded
     int32 size = 0;
     int32 locks = 0;
     Owner owner = Owner::Plugin;
     uint32_t id = 0;
   };
+  // Data of size bytes for block (zero-filled), or null; FreeData gives it back.
+  bool AllocateData(Block& block, int32 size);
+  static void FreeData(Block& block);
+
   std::map<Handle, std::unique_ptr<Block>> blocks_;
+  bool guarded_ = false;
   uint32_t nextId_ = 1;
   int badDisposes_ = 0;
   HandleQuirks quirks_;
