@@ -128,7 +128,7 @@ TEST(FilterHostProfile, PaintNetRepeatsWithByteCopiesInNewHandles) {
   ASSERT_EQ(Of(filterSelectorParameters).size(), 1u) << "no Parameters on the repeat";
   const auto prepares = Of(filterSelectorPrepare);
   ASSERT_EQ(prepares.size(), 2u);
-  const Call& first = Of(filterSelectorFinish)[0];
+  const Call first = Of(filterSelectorFinish)[0];
   const Call& repeat = prepares[1];
   EXPECT_NE(repeat.parameters, first.parameters);
   EXPECT_EQ(repeat.parameterBytes, Text("1ewS"));
@@ -144,7 +144,7 @@ TEST(FilterHostProfile, GimpRepeatsTheRecordAsParametersLeftItAndAStaleSlot) {
   EXPECT_TRUE(Of(filterSelectorFinish).empty()) << "no Finish after a successful run";
   const auto prepares = Of(filterSelectorPrepare);
   ASSERT_EQ(prepares.size(), 2u);
-  const Call& parameters = Of(filterSelectorParameters).at(0);
+  const Call parameters = Of(filterSelectorParameters).at(0);
   EXPECT_EQ(parameters.hwnd, 0);
   EXPECT_EQ(prepares[1].parameterBytes, Text("1ew ")) << "kept before Start changed it";
   EXPECT_EQ(uint32_t(prepares[1].slot), uint32_t(prepares[0].slot));
