@@ -18,7 +18,6 @@ public:
   void EndCall(int16) override {}
   double Seconds() override;
   bool ProgressVisible() override;
-  int DialogsSeen() const override { return 0; }
   PluginEntryProc ReloadPlugin() override { return reload_(); }
 
   // The handle given to the plug-in as the host's window; no window function is served.

@@ -41,7 +41,7 @@ public:
   // Whether a progress bar on stderr reaches a terminal.
   virtual bool ProgressVisible() = 0;
   // Dialogs of the plug-in that appeared during the job.
-  virtual int DialogsSeen() const = 0;
+  virtual int DialogsSeen() const { return 0; }
 };
 
 struct JobOutcome {
