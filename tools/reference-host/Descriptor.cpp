@@ -779,6 +779,13 @@ struct JsonReader {
     }
     return Take('"');
   }
+  // Only white space may follow the array.
+  bool End(std::string& message) {
+    Space();
+    if (i == s.size()) return true;
+    message = "text after the JSON array";
+    return false;
+  }
   // A scalar as the text form's token: strings get a leading '"'.
   bool Scalar(std::string& out) {
     Space();
@@ -796,8 +803,21 @@ struct JsonReader {
   }
 };
 
-std::string Code4(const std::string& scalar) {
-  return "'" + scalar.substr(1);
+// A field holding a four-character code must be a JSON string of four characters;
+// it becomes the text form's 'abcd' token.
+bool CodeField(const std::map<std::string, std::string>& fields, const std::string& name,
+               std::string& token, std::string& error) {
+  const auto field = fields.find(name);
+  if (field == fields.end()) {
+    error = "has no \"" + name + "\"";
+    return false;
+  }
+  if (field->second.size() != 5 || field->second[0] != '"') {
+    error = "\"" + name + "\" is not a string of four characters";
+    return false;
+  }
+  token = "'" + field->second.substr(1);
+  return true;
 }
 
 } // namespace
@@ -809,7 +829,8 @@ bool DescriptorFromJson(const std::string& text, Descriptor& descriptor, std::st
     error = "JSON descriptor must be an array";
     return false;
   }
-  if (json.Take(']')) return true;
+  if (json.Take(']')) return json.End(error);
+  int index = 0;
   do {
     if (!json.Take('{')) {
       error = "expected an object in the JSON array";
@@ -828,24 +849,49 @@ bool DescriptorFromJson(const std::string& text, Descriptor& descriptor, std::st
       error = "malformed JSON object";
       return false;
     }
-    std::vector<std::string> tokens = {Code4(fields["key"]), Code4(fields["type"])};
-    for (const char* extra : {"unit", "enumType", "class"}) {
-      if (fields.count(extra)) tokens.push_back(Code4(fields[extra]));
+    const std::string where = "object " + std::to_string(index) + " ";
+    std::vector<std::string> tokens(2);
+    if (!CodeField(fields, "key", tokens[0], error) ||
+        !CodeField(fields, "type", tokens[1], error)) {
+      error = where + error;
+      return false;
     }
-    std::string value = fields["value"];
+    for (const char* extra : {"unit", "enumType", "class"}) {
+      if (fields.count(extra) == 0) continue;
+      tokens.emplace_back();
+      if (!CodeField(fields, extra, tokens.back(), error)) {
+        error = where + error;
+        return false;
+      }
+    }
     uint32_t type = 0;
-    ParseFourCC(fields["type"].substr(1), type);
-    if ((type == typeEnumerated || type == typeClass) && !value.empty()) value = Code4(value);
+    ParseFourCC(tokens[1].substr(1), type);
+    std::string value;
+    bool ok = fields.count("value") != 0;
+    if (ok && (type == typeEnumerated || type == typeClass))
+      ok = CodeField(fields, "value", value, error);
+    else if (ok)
+      value = fields.at("value");
+    else
+      error = "has no \"value\"";
+    if (!ok) {
+      error = where + error;
+      return false;
+    }
     tokens.push_back(value);
     DescriptorItem item;
-    if (!ParseItem(tokens, item, error)) return false;
+    if (!ParseItem(tokens, item, error)) {
+      error = where + error;
+      return false;
+    }
     descriptor.Put(item);
+    ++index;
   } while (json.Take(','));
   if (!json.Take(']')) {
     error = "JSON array not closed";
     return false;
   }
-  return true;
+  return json.End(error);
 }
 
 bool LoadDescriptorFile(const std::string& path, Descriptor& descriptor, std::string& error) {
