@@ -44,6 +44,58 @@ TEST(Descriptor, MalformedTextIsRefusedWithTheLine) {
   EXPECT_FALSE(DescriptorFromJson("{\"key\": \"Amnt\"}", d, error));
 }
 
+TEST(Descriptor, MalformedJsonIsRefusedWithoutThrowing) {
+  const char* const bad[] = {
+      "[{\"type\": \"long\", \"value\": 1}]",                   // no key
+      "[{\"key\": \"Cnt \", \"value\": 1}]",                    // no type
+      "[{\"value\": 1}]",                                       // a value alone
+      "[{\"key\": \"Cnt \"}]",                                  //
+      "[{\"key\": \"Cnt \", \"type\": \"long\"}]",              // no value
+      "[{\"key\": 1234, \"type\": \"long\", \"value\": 1}]",    // a code that is no string
+      "[{\"key\": xCnt1, \"type\": \"long\", \"value\": 1}]",   //
+      "[{\"key\": \"Cnt\", \"type\": \"long\", \"value\": 1}]", // three characters
+      "[{\"key\": \"e   \", \"type\": \"enum\", \"enumType\": \"ab\", \"value\": \"abcd\"}]",
+      "[{\"key\": \"e   \", \"type\": \"enum\", \"enumType\": \"abcd\", \"value\": 5}]",
+      "[{\"key\": \"c   \", \"type\": \"type\", \"value\": \"\"}]",
+      "[] trailing",
+      "[{\"key\": \"Cnt \", \"type\": \"long\", \"value\": 1},]",
+      "",
+      "[",
+      "{",
+      "\"",
+      "[{",
+      "[{\"key\"",
+      "[{\"key\":",
+      "[{\"key\": \"\\u",
+      "42",
+  };
+  for (const char* text : bad) {
+    Descriptor d;
+    std::string error;
+    bool ok = true;
+    EXPECT_NO_THROW(ok = DescriptorFromJson(text, d, error)) << text;
+    EXPECT_FALSE(ok) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+  // Every cut of a valid file is refused, never thrown over.
+  Descriptor d;
+  std::string error;
+  ASSERT_TRUE(DescriptorFromText(kAllTypes, d, error)) << error;
+  const std::string json = DescriptorToJson(d);
+  const std::size_t end = json.find_last_of(']');
+  for (std::size_t size = 0; size < end; ++size) {
+    Descriptor cut;
+    bool ok = true;
+    EXPECT_NO_THROW(ok = DescriptorFromJson(json.substr(0, size), cut, error)) << size;
+    EXPECT_FALSE(ok) << size;
+  }
+  // The object is named in the message.
+  EXPECT_FALSE(DescriptorFromJson("[{\"key\": \"a   \", \"type\": \"long\", \"value\": 1}, "
+                                  "{\"key\": \"b   \", \"type\": \"long\"}]",
+                                  d, error));
+  EXPECT_NE(error.find("object 1"), std::string::npos) << error;
+}
+
 TEST(Descriptor, LaterDuplicateReplacesEarlier) {
   Descriptor d;
   std::string error;
