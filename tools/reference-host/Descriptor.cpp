@@ -22,8 +22,48 @@ constexpr uint32_t typeAlias = FourCC("alis");
 constexpr uint32_t typeObject = FourCC("Objc");
 constexpr OSErr errAECoercionFail = -1700;
 
+// The four bytes of a code as they are.
+std::string CodeBytes(uint32_t code) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i)
+    bytes[std::size_t(i)] = char((code >> (24 - 8 * i)) & 0xFF);
+  return bytes;
+}
+
+// 'abcd' for a code of printable characters; otherwise all four bytes escaped as
+// '\xNN\xNN\xNN\xNN', so that no code is written as another.
 std::string Quote4(uint32_t code) {
-  return "'" + FourCCText(code) + "'";
+  const std::string bytes = CodeBytes(code);
+  bool printable = true;
+  for (unsigned char c : bytes)
+    printable = printable && c >= 0x20 && c < 0x7F;
+  if (printable) return "'" + bytes + "'";
+  std::string text = "'";
+  char buffer[8];
+  for (unsigned char c : bytes) {
+    std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+    text += buffer;
+  }
+  return text + "'";
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads the escaped form of a code, '\xNN\xNN\xNN\xNN', starting at its first quote.
+bool EscapedCode(const std::string& line, std::size_t i, std::string& bytes) {
+  if (line.size() - i < 18 || line[i + 17] != '\'') return false;
+  bytes.clear();
+  for (std::size_t at = i + 1; at < i + 17; at += 4) {
+    const int high = HexValue(line[at + 2]), low = HexValue(line[at + 3]);
+    if (line[at] != '\\' || line[at + 1] != 'x' || high < 0 || low < 0) return false;
+    bytes += char(high * 16 + low);
+  }
+  return true;
 }
 
 std::string Number(double value) {
@@ -61,12 +101,17 @@ bool Tokenize(const std::string& line, std::vector<std::string>& tokens, std::st
     } else if (c == '#' && tokens.empty()) {
       return true; // a comment line
     } else if (c == '\'') {
-      if (i + 5 >= line.size() || line[i + 5] != '\'') {
-        error = "four-character code must be quoted as 'abcd'";
+      std::string bytes;
+      if (i + 5 < line.size() && line[i + 5] == '\'') {
+        tokens.push_back("'" + line.substr(i + 1, 4));
+        i += 6;
+      } else if (EscapedCode(line, i, bytes)) {
+        tokens.push_back("'" + bytes);
+        i += 18;
+      } else {
+        error = "four-character code must be quoted as 'abcd' or '\\xNN\\xNN\\xNN\\xNN'";
         return false;
       }
-      tokens.push_back("'" + line.substr(i + 1, 4));
-      i += 6;
     } else if (c == '"') {
       std::string text;
       ++i;
@@ -128,7 +173,8 @@ bool ParseItem(const std::vector<std::string>& t, DescriptorItem& item, std::str
   case typeInteger:
     ok = t.size() == 3 && Double(t[2], number) && number == std::floor(number) &&
          std::fabs(number) <= 2147483647.0;
-    item.integer = int32_t(number);
+    // Converted only once it is known to fit: a wider value would be undefined.
+    item.integer = ok ? int32_t(number) : 0;
     break;
   case typeFloat:
     ok = t.size() == 3 && Double(t[2], item.number);
@@ -699,8 +745,8 @@ std::string DescriptorToJson(const Descriptor& descriptor) {
   for (const auto& item : descriptor.items) {
     json += first ? "\n" : ",\n";
     first = false;
-    json += "  {\"key\": " + Escaped(FourCCText(item.key)) +
-            ", \"type\": " + Escaped(FourCCText(item.type));
+    json += "  {\"key\": " + Escaped(CodeBytes(item.key)) +
+            ", \"type\": " + Escaped(CodeBytes(item.type));
     switch (item.type) {
     case typeInteger:
       json += ", \"value\": " + std::to_string(item.integer);
@@ -710,21 +756,21 @@ std::string DescriptorToJson(const Descriptor& descriptor) {
       break;
     case typeUnitFloat:
       json +=
-          ", \"unit\": " + Escaped(FourCCText(item.unit)) + ", \"value\": " + Number(item.number);
+          ", \"unit\": " + Escaped(CodeBytes(item.unit)) + ", \"value\": " + Number(item.number);
       break;
     case typeBoolean:
       json += std::string(", \"value\": ") + (item.boolean ? "true" : "false");
       break;
     case typeEnumerated:
-      json += ", \"enumType\": " + Escaped(FourCCText(item.unit)) +
-              ", \"value\": " + Escaped(FourCCText(item.value));
+      json += ", \"enumType\": " + Escaped(CodeBytes(item.unit)) +
+              ", \"value\": " + Escaped(CodeBytes(item.value));
       break;
     case typeClass:
-      json += ", \"value\": " + Escaped(FourCCText(item.unit));
+      json += ", \"value\": " + Escaped(CodeBytes(item.unit));
       break;
     case typeObject:
       json +=
-          ", \"class\": " + Escaped(FourCCText(item.unit)) + ", \"value\": " + Escaped(item.text);
+          ", \"class\": " + Escaped(CodeBytes(item.unit)) + ", \"value\": " + Escaped(item.text);
       break;
     default:
       json += ", \"value\": " + Escaped(item.text);

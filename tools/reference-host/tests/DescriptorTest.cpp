@@ -44,6 +44,32 @@ TEST(Descriptor, MalformedTextIsRefusedWithTheLine) {
   EXPECT_FALSE(DescriptorFromJson("{\"key\": \"Amnt\"}", d, error));
 }
 
+TEST(Descriptor, CodesOfAnyBytesKeepTheirValueInBothForms) {
+  // Codes with bytes outside printable ASCII are written escaped; two such keys
+  // must not come back as one.
+  Descriptor d;
+  DescriptorItem item;
+  item.type = FourCC("long");
+  item.key = 0x436E8CDBu;
+  item.integer = 1;
+  d.Put(item);
+  item.key = 0x436E0A09u;
+  item.integer = 2;
+  d.Put(item);
+  const std::string text = DescriptorToText(d);
+  EXPECT_EQ(text, "'\\x43\\x6E\\x8C\\xDB' 'long' 1\n'\\x43\\x6E\\x0A\\x09' 'long' 2\n");
+  for (bool json : {false, true}) {
+    Descriptor back;
+    std::string error;
+    ASSERT_TRUE(json ? DescriptorFromJson(DescriptorToJson(d), back, error)
+                     : DescriptorFromText(text, back, error))
+        << error;
+    ASSERT_EQ(back.items.size(), 2u);
+    EXPECT_EQ(back.items[0].key, 0x436E8CDBu);
+    EXPECT_EQ(back.items[1].key, 0x436E0A09u);
+  }
+}
+
 TEST(Descriptor, MalformedJsonIsRefusedWithoutThrowing) {
   const char* const bad[] = {
       "[{\"type\": \"long\", \"value\": 1}]",                   // no key
