@@ -21,20 +21,19 @@ constexpr int kMaxSide = 30000;
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file) {
+  long size = -1;
+  if (file && std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
+  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
     error = "cannot read image " + path;
     return false;
   }
-  uint8_t buffer[1 << 16];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-    if (bytes.size() + n > std::size_t(INT_MAX)) {
-      error = "image " + path + " is larger than 2 GB";
-      return false;
-    }
-    bytes.insert(bytes.end(), buffer, buffer + n);
+  // The decoder takes the length as an int.
+  if (size > long(INT_MAX)) {
+    error = "image " + path + " is larger than 2 GB";
+    return false;
   }
-  if (std::ferror(file.get())) {
+  bytes.resize(std::size_t(size));
+  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
     error = "cannot read image " + path;
     return false;
   }
