@@ -14,17 +14,19 @@
 void PrepareFilter(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
   fr->bufferSpace = 0;
-  CreateDefaultParameters(globals);
-  TintParameters* p = GetParameters(fr);
-  if (p == nullptr) return; // -108 stands in the result
+  TintParameters* p = RequireParameters(globals);
+  if (p == nullptr) return;
 
   const int16 width = int16(fr->filterRect.right - fr->filterRect.left);
   const int16 height = int16(fr->filterRect.bottom - fr->filterRect.top);
   // Input and output planes and one mask byte per pixel.
   const int32 rowCost = (2 * int32(fr->planes) + 1) * width;
+  // The record keeps the planned count (Prepare never lowers it); the host is asked
+  // only for the rows that a strip of this rectangle can use.
   p->stripRows = PlanStripRows(EffectiveStripRows(p), rowCost, fr->maxSpace, height);
+  const int16 rows = RunStripRows(p->stripRows, fr->filterRect);
   // The plan may ask for more than a 32-bit budget can say; the host gets the most.
-  const int64 space = int64(p->stripRows) * rowCost;
+  const int64 space = int64(rows) * rowCost;
   fr->maxSpace = int32(std::clamp<int64>(space, std::numeric_limits<int32>::min(),
                                          std::numeric_limits<int32>::max()));
 }
@@ -32,24 +34,30 @@ void PrepareFilter(PluginGlobals* globals) {
 void StartFilter(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
   ForgetProxyBuffers();
-  CreateDefaultParameters(globals);
-  TintParameters* p = GetParameters(fr);
-  if (p == nullptr) return; // -108 stands in the result
+  TintParameters* p = RequireParameters(globals);
+  if (p == nullptr) return;
 
   const bool usePreview = CanAdvanceState(fr) && CanDisplayPixels(fr) && !p->hostExcluded;
   p->usePreview = usePreview ? 1 : 0;
 
   // Also sets or clears showDialog from the host's play information; a failure
-  // leaves its code in the result.
+  // leaves its code in the result. It ends Start before any dialog opens: the
+  // dialog's first preview would overwrite the code with the host's answer, and the
+  // same descriptor would then filter on one path and fail on the other.
   ReadScriptParameters(globals);
+  if (*globals->result != noErr) return;
   if (dialogRequested) p->showDialog = 1;
   if (p->showDialog) {
     // Cancel leaves -128 in the result; the dialog restores filterRect when it closes.
     RunParameterDialog(globals);
     p = GetParameters(fr);
-    if (p != nullptr) p->showDialog = 0;
+    if (p == nullptr) {
+      *globals->result = memFullErr;
+      return;
+    }
+    p->showDialog = 0;
   }
-  if (*globals->result != noErr || p == nullptr) return;
+  if (*globals->result != noErr) return;
 
   if (p->usePreview) {
     FilterWholeImage(globals);
@@ -65,8 +73,14 @@ void ContinueFilter(PluginGlobals* globals) {
     return;
   }
   const TintParameters* p = GetParameters(fr);
-  if (p == nullptr || p->usePreview) {
-    // Start has filtered everything already (or there is no record to filter with).
+  if (p == nullptr) {
+    // No record to filter with: the host must not take the strip as done.
+    *globals->result = memFullErr;
+    EmptyRectangles(fr);
+    return;
+  }
+  if (p->usePreview) {
+    // Start has filtered everything already.
     EmptyRectangles(fr);
     return;
   }

@@ -36,6 +36,11 @@ int16 EffectiveStripRows(const TintParameters* parameters) {
   return std::max<int16>(parameters->stripRows, 1);
 }
 
+int16 RunStripRows(int16 stripRows, const Rect& filterRect) {
+  const int32 height = int32(filterRect.bottom) - int32(filterRect.top);
+  return int16(std::clamp<int32>(stripRows, 1, std::max<int32>(height, 1)));
+}
+
 int16 PlanStripRows(int16 stripRows, int32 rowCost, int32 maxSpace, int16 height) {
   if (int64(stripRows) * rowCost < maxSpace) {
     for (;;) {
@@ -76,12 +81,13 @@ void SetUpFirstStrip(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
   UseAllPlanes(fr);
   fr->inputPadding = fr->outputPadding = fr->maskPadding = kFullPadding;
-  SetStripRectangles(fr, fr->filterRect.top, EffectiveStripRows(GetParameters(fr)));
+  SetStripRectangles(fr, fr->filterRect.top,
+                     RunStripRows(GetParameters(fr)->stripRows, fr->filterRect));
 }
 
 bool AdvanceStrip(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
-  const int16 rows = EffectiveStripRows(GetParameters(fr));
+  const int16 rows = RunStripRows(GetParameters(fr)->stripRows, fr->filterRect);
   // In 32 bits, so that the last strip of a rectangle near the largest coordinate
   // ends the walk instead of wrapping to a negative top.
   const int32 top = int32(fr->inRect.top) + rows;

@@ -9,6 +9,11 @@
 // record) would never move the strips on, so it counts as 1.
 int16 EffectiveStripRows(const TintParameters* parameters);
 
+// Rows per strip in a run over filterRect: the effective count, but no more than the
+// rectangle's height (and at least 1). A strip never needs rows below the rectangle,
+// and a count kept from a taller image would ask the host for memory it does not need.
+int16 RunStripRows(int16 stripRows, const Rect& filterRect);
+
 // Grows stripRows from its stored value until stripRows x rowCost reaches maxSpace or
 // the image height; returns the planned stripRows. The product is formed in 64 bits.
 int16 PlanStripRows(int16 stripRows, int32 rowCost, int32 maxSpace, int16 height);

@@ -2,8 +2,6 @@
 
 #include "host/SystemMemory.h"
 
-#include <unordered_set>
-
 int16 lastMemError = 0;
 
 namespace {
@@ -12,17 +10,36 @@ namespace {
 constexpr int16 kRequiredHandleProcsVersion = 1;
 constexpr uint16 kRequiredHandleProcsCount = 7;
 
-// The master blocks that the fallback handed out and has not released. A handle
-// that is not among them was made by someone else (for example a descriptor that
-// the host's own suite made): the fallback must not free it as if it were its own.
-std::unordered_set<const void*>& FallbackBlocks() {
-  static std::unordered_set<const void*> blocks;
-  return blocks;
+// The master blocks that the fallback handed out and has not released, chained
+// through the blocks themselves. A handle that is not among them was made by
+// someone else (for example a descriptor that the host's own suite made): the
+// fallback must not free it as if it were its own.
+FallbackMasterBlock* fallbackBlocks = nullptr;
+
+void Register(FallbackMasterBlock* master) {
+  master->previous = nullptr;
+  master->next = fallbackBlocks;
+  if (fallbackBlocks != nullptr) fallbackBlocks->previous = master;
+  fallbackBlocks = master;
+}
+
+void Unregister(FallbackMasterBlock* master) {
+  if (master->previous != nullptr) {
+    master->previous->next = master->next;
+  } else {
+    fallbackBlocks = master->next;
+  }
+  if (master->next != nullptr) master->next->previous = master->previous;
+  master->next = master->previous = nullptr;
 }
 } // namespace
 
 bool IsFallbackHandle(Handle handle) {
-  return FallbackBlocks().count(handle) != 0;
+  // Compares addresses only: a foreign handle is never read here.
+  for (const FallbackMasterBlock* b = fallbackBlocks; b != nullptr; b = b->next) {
+    if (reinterpret_cast<const void*>(b) == reinterpret_cast<const void*>(handle)) return true;
+  }
+  return false;
 }
 
 bool HandleProcsUsable(const HandleProcs* procs) {
@@ -53,7 +70,7 @@ Handle NewPluginHandle(const HandleProcs* procs, int32 size) {
   }
   master->data = data;
   master->mark = kFallbackHandleMark;
-  FallbackBlocks().insert(master);
+  Register(master);
   return reinterpret_cast<Handle>(master);
 }
 
@@ -73,7 +90,7 @@ void DisposePluginHandle(const HandleProcs* procs, Handle handle) {
     return;
   }
   auto* master = reinterpret_cast<FallbackMasterBlock*>(handle);
-  FallbackBlocks().erase(master);
+  Unregister(master);
   if (master->data != nullptr) FreeLockedSystemMemory(master->data);
   FreeLockedSystemMemory(master);
 }
@@ -87,4 +104,9 @@ Ptr LockPluginHandle(const HandleProcs* procs, Handle handle, bool moveHigh) {
 void UnlockPluginHandle(const HandleProcs* procs, Handle handle) {
   if (HandleProcsUsable(procs)) procs->unlockProc(handle);
   // Fallback blocks stay locked until they are disposed of.
+}
+
+int32 PluginHandleSize(const HandleProcs* procs, Handle handle) {
+  if (handle == nullptr || !HandleProcsUsable(procs)) return 0;
+  return procs->getSizeProc(handle);
 }

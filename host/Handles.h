@@ -12,10 +12,15 @@ constexpr uint32 kFallbackHandleMark = FourCC("FOTO");
 
 // The master block of a fallback handle: the data address, then the mark. On the
 // 32-bit build these are the two 32-bit words; on 64 bits the address is
-// pointer-sized, so that a handle stays a pointer to a pointer-sized word.
+// pointer-sized, so that a handle stays a pointer to a pointer-sized word. The
+// links after them chain the blocks that the fallback has handed out, so that
+// keeping account of them never needs memory of its own (an allocation that could
+// fail, or throw, exactly when memory runs out).
 struct FallbackMasterBlock {
   void* data;
   uint32 mark;
+  FallbackMasterBlock* next;
+  FallbackMasterBlock* previous;
 };
 
 bool HandleProcsUsable(const HandleProcs* procs);
@@ -25,3 +30,5 @@ Handle NewPluginHandle(const HandleProcs* procs, int32 size);
 void DisposePluginHandle(const HandleProcs* procs, Handle handle);
 Ptr LockPluginHandle(const HandleProcs* procs, Handle handle, bool moveHigh);
 void UnlockPluginHandle(const HandleProcs* procs, Handle handle);
+// The handle's size as the host's suite reports it; 0 without a usable suite.
+int32 PluginHandleSize(const HandleProcs* procs, Handle handle);

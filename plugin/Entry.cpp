@@ -26,10 +26,23 @@ constexpr SelectorRoutine kSelectorTable[] = {
 };
 constexpr int16 kLastSelector = filterSelectorFinish;
 
-} // namespace
+// Runs the selector's routine. Nothing that the plug-in calls is meant to throw;
+// should something all the same (an allocation inside the standard library when
+// memory runs out), the host learns of a memory failure instead of having its
+// process ended at this noexcept boundary, and the block is still unlocked.
+void RunSelector(int16 selector, PluginGlobals* globals) {
+  try {
+    if (selector >= filterSelectorParameters && selector <= kLastSelector) {
+      kSelectorTable[selector](globals);
+    } else {
+      *globals->result = filterBadParameters;
+    }
+  } catch (...) {
+    *globals->result = memFullErr;
+  }
+}
 
-extern "C" void ENTRYPOINT(int16 selector, void* paramBlock, intptr_t* data,
-                           int16* result) noexcept {
+void Dispatch(int16 selector, void* paramBlock, intptr_t* data, int16* result) {
   if (selector == filterSelectorAbout) {
     ShowAbout(static_cast<const AboutRecord*>(paramBlock), moduleInstance, kAboutTextId);
     return;
@@ -43,13 +56,22 @@ extern "C" void ENTRYPOINT(int16 selector, void* paramBlock, intptr_t* data,
     return;
   }
 
-  if (selector >= filterSelectorParameters && selector <= kLastSelector) {
-    kSelectorTable[selector](globals);
-  } else {
-    *globals->result = filterBadParameters;
-  }
+  // A kept record too short for its fields counts as absent before any routine reads it.
+  ForgetUnusableParameters(globals->filterRecord, reinterpret_cast<Handle>(*data));
+  RunSelector(selector, globals);
 
   if (*data != 0) {
     UnlockPluginHandle(globals->filterRecord->handleProcs, reinterpret_cast<Handle>(*data));
+  }
+}
+
+} // namespace
+
+extern "C" void ENTRYPOINT(int16 selector, void* paramBlock, intptr_t* data,
+                           int16* result) noexcept {
+  try {
+    Dispatch(selector, paramBlock, data, result);
+  } catch (...) {
+    *result = memFullErr;
   }
 }

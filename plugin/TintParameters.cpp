@@ -18,12 +18,50 @@ bool HostIsExcluded() {
   return osCode >= 10 && osCode <= 12;
 }
 
+namespace {
+
+// Whether the host's handle suite tells handle sizes: it reports at least the size
+// that the globals block was made with. Some hosts answer 0 for every handle.
+bool HostReportsSizes(const HandleProcs* procs, Handle globalsHandle) {
+  return globalsHandle != nullptr &&
+         PluginHandleSize(procs, globalsHandle) >= int32(sizeof(PluginGlobals));
+}
+
+} // namespace
+
+bool ParametersUnusable(const FilterRecord* fr, Handle globalsHandle) {
+  if (fr->parameters == nullptr) return false;
+  if (*fr->parameters == nullptr) return true; // a handle without data
+  const int32 size = PluginHandleSize(fr->handleProcs, fr->parameters);
+  if (size >= int32(sizeof(TintParameters))) return false;
+  // A size of 0 from a host that answers 0 for every handle says nothing: such a
+  // record is used as it is. Below the record's size otherwise, every field past the
+  // end would be read from, and written to, memory that is not the record's.
+  return size > 0 || HostReportsSizes(fr->handleProcs, globalsHandle);
+}
+
+void ForgetUnusableParameters(FilterRecord* fr, Handle globalsHandle) {
+  if (!ParametersUnusable(fr, globalsHandle)) return;
+  // The host's handle goes back to its suite (a fallback path leaves a handle that
+  // is not its own alone); a fresh record is made as for a first run.
+  DisposePluginHandle(fr->handleProcs, fr->parameters);
+  fr->parameters = nullptr;
+}
+
 void CreateDefaultParameters(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
   if (fr->parameters != nullptr) return;
 
   fr->parameters = NewPluginHandle(fr->handleProcs, sizeof(TintParameters));
-  if (fr->parameters == nullptr || *fr->parameters == nullptr) {
+  if (fr->parameters == nullptr) {
+    *globals->result = memFullErr;
+    return;
+  }
+  if (*fr->parameters == nullptr) {
+    // A handle without data cannot hold the record: it is given back, so that no
+    // later routine takes it for a record, and the next call asks again.
+    DisposePluginHandle(fr->handleProcs, fr->parameters);
+    fr->parameters = nullptr;
     *globals->result = memFullErr;
     return;
   }
@@ -43,10 +81,16 @@ void CreateDefaultParameters(PluginGlobals* globals) {
   p->hostExcluded = HostIsExcluded() ? 1 : 0;
 }
 
-void ParametersSelector(PluginGlobals* globals) {
+TintParameters* RequireParameters(PluginGlobals* globals) {
   CreateDefaultParameters(globals);
   TintParameters* p = GetParameters(globals->filterRecord);
-  if (p == nullptr) return; // -108 already stands in the result
+  if (p == nullptr) *globals->result = memFullErr;
+  return p;
+}
+
+void ParametersSelector(PluginGlobals* globals) {
+  TintParameters* p = RequireParameters(globals);
+  if (p == nullptr) return;
   p->showDialog = 1;
   dialogRequested = true;
 }

@@ -44,6 +44,20 @@ TintParameters* GetParameters(const FilterRecord* filterRecord);
 // changed. Reports -108 through the globals' result when it cannot be allocated.
 void CreateDefaultParameters(PluginGlobals* globals);
 
+// Makes sure the record exists and returns it; null, with -108 in the result, when
+// the routine cannot reach one.
+TintParameters* RequireParameters(PluginGlobals* globals);
+
+// Whether the kept parameter handle cannot hold a record: a handle without data, or
+// one that the host's suite says is shorter than the record. globalsHandle (the
+// data slot's handle, whose size is known) tells whether the suite's sizes can be
+// believed when it answers 0.
+bool ParametersUnusable(const FilterRecord* filterRecord, Handle globalsHandle);
+
+// Disposes of an unusable kept parameter handle and clears FilterRecord.parameters,
+// so that the record counts as absent: the routines that need one make it afresh.
+void ForgetUnusableParameters(FilterRecord* filterRecord, Handle globalsHandle);
+
 // The Parameters selector: asks for the dialog at the next Start.
 void ParametersSelector(PluginGlobals* globals);
 

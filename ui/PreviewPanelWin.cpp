@@ -113,11 +113,10 @@ void ZoomPreview(HWND dialog, int id, PluginGlobals* globals) {
   if (d.zoom == 0) return;
   ApplyButtonChange(dialog, kIdZoomIn, d.zoomIn);
   ApplyButtonChange(dialog, kIdZoomOut, d.zoomOut);
-  // Through the dialog manager, so that the default button follows the focus.
-  if (d.focus != 0) {
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, d.focus)),
-                 TRUE);
-  }
+  // The focus alone moves: through the dialog manager (WM_NEXTDLGCTL) the zoom
+  // button would also become the default button, and Enter would zoom instead of
+  // meaning OK.
+  if (d.focus != 0) SetFocus(GetDlgItem(dialog, d.focus));
 }
 
 void ReleasePreviewDrag() {

@@ -26,7 +26,8 @@ def rect(text):
 
 ADVANCE = re.compile(r"^advanceState in=(\S+) out=(\S+) mask=(\S+) .*inputRate=(\d+) maskRate=(\d+) padding=(\S+)")
 DISPLAY = re.compile(r"^displayPixels version=(\d+) bounds=(\S+) src=(\S+) dst=(\d+),(\d+) mode=\d+ rowBytes=\d+ colBytes=(\d+) planeBytes=(\d+) mask=(\S+) drawn=\S+ hash=(\w+) -> (.*)$")
-STATE = re.compile(r"^dialog state fields=([^,]*),([^,]*),(\S*) checks=(\S+) zoomIn=(\S+) zoomOut=(\S+) focus=(\d+)")
+STATE = re.compile(r"^dialog state fields=([^,]*),([^,]*),(\S*) checks=(\S+) zoomIn=(\S+) zoomOut=(\S+) focus=(\d+)"
+                   r" okDefault=(\S+) defId=(\d+)")
 ABORTS = re.compile(r"^abortProc #(\d+)(?:\.\.#(\d+))? ")
 DONE = re.compile(r"^dialog step (\d+) '(.*)' done$")
 
@@ -76,7 +77,8 @@ class Segment:
 def parse_state(line):
     m = STATE.match(line)
     return {"fields": (m.group(1), m.group(2), m.group(3)), "checks": m.group(4),
-            "zoomIn": m.group(5), "zoomOut": m.group(6), "focus": int(m.group(7))}
+            "zoomIn": m.group(5), "zoomOut": m.group(6), "focus": int(m.group(7)),
+            "okDefault": m.group(8), "defId": int(m.group(9))}
 
 
 class Dialog:
@@ -485,6 +487,30 @@ def check_zoom():
     check(st["mode"] == 0x6D6F4431, f"{label}: mode after Cancel {st['mode']:#x}")
 
 
+def check_zoomenter():
+    """At the reduction limit the focus moves to the enlarge button, but OK stays the
+    default button: Enter closes the dialog with OK, and the image is filtered."""
+    label = "zoomenter"
+    lines, dialogs = read_trace(label)
+    if not check(len(dialogs) == 1, f"{label}: {len(dialogs)} dialogs"):
+        return
+    d = dialogs[0]
+    check(d.opening.state and d.opening.state["okDefault"] == "yes", f"{label}: OK is not the default at opening")
+    zooms = [s for s in d.steps if s.text == "zoom=out"]
+    if not check(len(zooms) == 2, f"{label}: {len(zooms)} zoom steps"):
+        return
+    for s in zooms:
+        expect_state(s, label, zoomIn="on")
+        st = s.state
+        check(st and st["okDefault"] == "yes" and st["defId"] == 1,
+              f"{label}: after '{s.text}' OK lost its default style: {st}")
+    expect_state(zooms[1], label, zoomOut="off", focus=1021)
+    enlarges = [l for l in d.after.lines if l.startswith("advanceState") and "inputRate=131072" in l]
+    check(not enlarges, f"{label}: Enter enlarged the preview instead of closing the dialog")
+    check(any(l.startswith("result Start 0") for l in lines), f"{label}: Enter did not end the dialog with OK")
+    toned(read_ppm(f"{work}/zoomenter-before.ppm"), read_ppm(f"{work}/zoomenter-after.ppm"), (40, 0, 0), (0, 1, 1))
+
+
 def check_noproxy():
     label = "noproxy"
     lines, dialogs = read_trace(label)
@@ -535,6 +561,7 @@ def check_alpha():
 
 
 for name, run in [("main", check_main), ("reopen", check_reopen), ("zoom", check_zoom),
+                  ("zoomenter", check_zoomenter),
                   ("noproxy", check_noproxy), ("bare", check_bare),
                   ("holdenter", lambda: check_hold("holdenter", 0)),
                   ("holdescape", lambda: check_hold("holdescape", -128)), ("alpha", check_alpha)]:

@@ -59,6 +59,10 @@ job reopen "--runs 2 --no-descriptor --fore 10,200,255 --dialog \"r=7;pan=A;ok\"
 # factor 3, enlarge again; Cancel keeps the tone and channels and gives filterRect back.
 job zoom "--sample 1000x1000 --expect-result -128 --dialog \"zoom=out;zoom=out;drag=10,0;zoom=in;r=9;check=g;cancel\""
 
+# Reducing to the limit moves the focus to the enlarge button; Enter then still
+# means OK (the default button stays OK) and the image is filtered.
+job zoomenter "--sample 1000x1000 --fore 0,0,0 --before $work/zoomenter-before.ppm --out $work/zoomenter-after.ppm --dialog \"r=40;check=gb;zoom=out;zoom=out;key=enter\""
+
 # The host's advanceState fails at the opening: no preview, OK still filters.
 job noproxy "--fail-advance-state 1 --before $work/noproxy-before.ppm --out $work/noproxy-after.ppm --dialog \"r=100;g=0;b=0;check=r;pan=D;ok\""
 

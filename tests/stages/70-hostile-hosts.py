@@ -125,7 +125,22 @@ def scenarios():
     for i in range(4):
         data = bytes(rng.randrange(256) for _ in range(RECORD_SIZE))
         out.append(("dialog-random-parameters-%d" % i, dialog + [previews], None, data, None))
+    # Handles whose data ends at an inaccessible page. A kept record shorter than
+    # the record (a state file holding only its first bytes) counts as absent: the
+    # plug-in makes a fresh one, which enables no channel, so the image is unchanged.
+    guarded = ["--guarded-handles"]
+    short_paths = [("preview", []), ("strip", strip), ("strip-one-row", strip + ["--max-space", "0"]),
+                   ("dialog", dialog + [previews])]
+    for name, path in short_paths:
+        out.append(("guarded-%s-whole-record" % name, guarded + path, 0, toned, None))
+        for size in [0, 1, 2, 10, 20, 30, 36, RECORD_SIZE - 1]:
+            out.append(("guarded-%s-record-of-%d-bytes" % (name, size), guarded + path, 0,
+                        Short(toned[:size]), None))
     return out
+
+
+class Short(bytes):
+    """A kept record shorter than the record: the plug-in must use a fresh one."""
 
 
 def plan(work, host, plugin):
@@ -144,14 +159,16 @@ def plan(work, host, plugin):
         before = os.path.join(work, label + ".before.ppm")
         after = os.path.join(work, label + ".after.ppm")
         opts += ["--before", before, "--out", after, "--quiet", "--label", label]
-        if params is not None:
+        if params is not None:  # an empty record too
             state = os.path.join(work, label + ".state")
             write_state(state, params)
             opts += ["--state", state]
         if expected is not None:
             opts += ["--expect-result", str(expected)]
         lines.append(" ".join([plugin] + ["'%s'" % o if " " in o else o for o in opts]))
-        jobs[label] = {"expected": expected, "params": params.hex() if params else None,
+        # A short record is replaced by a fresh one: no channel is toned.
+        effective = None if isinstance(params, Short) else params
+        jobs[label] = {"expected": expected, "params": effective.hex() if effective else None,
                        "rect": rect, "before": before, "after": after}
     with open(os.path.join(work, "jobs.batch"), "w") as f:
         f.write("\n".join(lines) + "\n")

@@ -3,7 +3,8 @@
 # plug-in with callbacks taken away, a handle suite of another version or without
 # setSizeProc, advanceState failing, the user cancelling in each selector and in
 # the middle of the pixels, a 1x1 image, filter rectangles on the image's edges,
-# maxSpace 0 and 1, and parameter records of random bytes. Every job must end
+# maxSpace 0 and 1, parameter records of random bytes, and kept records shorter
+# than the record in handles that end at an inaccessible page. Every job must end
 # with the expected (or, for random records, some) result code and no crash;
 # where the result is 0 the pixels must follow the tone rule, computed by
 # 70-hostile-hosts.py on its own. All jobs run in one Wine process.

@@ -132,7 +132,7 @@ TEST_F(SelectorsTest, PrepareStripPlans) {
   };
   // 1000 wide, 3 planes: a row costs 7000 bytes; the host offers 1,000,000.
   for (Plan plan :
-       {Plan{1, 500, 143, 1001000}, Plan{1, 100, 100, 700000}, Plan{600, 500, 600, 4200000},
+       {Plan{1, 500, 143, 1001000}, Plan{1, 100, 100, 700000}, Plan{600, 500, 600, 3500000},
         Plan{0, 500, 143, 1001000}, Plan{-7, 500, 143, 1001000}}) {
     rig.params.stripRows = plan.storedRows;
     host.record.filterRect = Rect{0, 0, plan.height, 1000};
@@ -141,6 +141,8 @@ TEST_F(SelectorsTest, PrepareStripPlans) {
     host.record.bufferSpace = 1234;
     EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
     EXPECT_EQ(rig.params.stripRows, plan.expectedRows) << plan.storedRows << " " << plan.height;
+    // A stored count above the height is kept, but the host is asked for no more
+    // rows than the rectangle has.
     EXPECT_EQ(host.record.maxSpace, plan.expectedSpace);
     EXPECT_EQ(host.record.bufferSpace, 0);
   }
@@ -162,6 +164,24 @@ TEST_F(SelectorsTest, PrepareBeyondThirtyTwoBits) {
   host.Call(filterSelectorPrepare);
   EXPECT_EQ(rig.params.stripRows, 10227);
   EXPECT_EQ(host.record.maxSpace, std::numeric_limits<int32>::max());
+}
+
+TEST_F(SelectorsTest, StoredStripRowsBeyondTheRectangleAskOnlyForItsRows) {
+  // A count kept from a taller image (or any host-kept value) on a 3000 x 2 image
+  // with a tiny budget: neither the memory asked for nor a strip exceeds two rows.
+  image = std::make_unique<ImageHost>(host.record, 0, 3000, 2, 3);
+  rig.Tone(10, 20, 30, true, true, true);
+  rig.params.stripRows = 32767;
+  host.record.maxSpace = 100;
+  ASSERT_EQ(host.Call(filterSelectorPrepare), noErr);
+  EXPECT_EQ(host.record.maxSpace, 2 * 7 * 3000);
+  EXPECT_EQ(rig.params.stripRows, 32767); // the stored plan itself is kept
+  EXPECT_EQ(RunStrips(), 1);
+  EXPECT_EQ(image->servedTops, (std::vector<int16>{0}));
+  EXPECT_EQ(image->servedBottoms, (std::vector<int16>{2}));
+  const int16 tone[3] = {10, 20, 30};
+  const bool apply[3] = {true, true, true};
+  EXPECT_EQ(image->Result(), image->Expected(tone, apply));
 }
 
 TEST_F(SelectorsTest, StripPathOn250Rows) {
@@ -230,11 +250,11 @@ TEST_F(SelectorsTest, StripsNearTheLargestCoordinateDoNotWrap) {
 }
 
 TEST_F(SelectorsTest, ZeroHeightRectangle) {
-  // Strip path: one strip is asked for, the following Continue empties.
+  // Strip path: one strip of one row is asked for, the following Continue empties.
   host.record.filterRect = Rect{20, 0, 20, 8};
   rig.params.stripRows = 4;
   ASSERT_EQ(host.Call(filterSelectorStart), noErr);
-  ExpectRectangles(Rect{20, 0, 24, 8});
+  ExpectRectangles(Rect{20, 0, 21, 8});
   ASSERT_EQ(host.Call(filterSelectorContinue), noErr);
   ExpectRectangles(Rect{0, 0, 0, 0});
   // Preview path: nothing is asked for.

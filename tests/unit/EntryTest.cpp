@@ -131,6 +131,31 @@ TEST_F(EntryTest, FailedLockOfExistingBlockKeepsItInTheSlot) {
   EXPECT_EQ(host.liveHandles, 2);
 }
 
+TEST_F(EntryTest, ASlotValueThisLoadDidNotMakeIsReplacedNeverLocked) {
+  // A host's byte copy of a block from an earlier load of the library, and a raw
+  // value saved by another process: neither is locked, disposed of or written.
+  char copyBytes[sizeof(PluginGlobals)] = {};
+  char* copyData = copyBytes;
+  for (intptr_t foreign : {reinterpret_cast<intptr_t>(&copyData), intptr_t(0x5A5A5A58)}) {
+    SimulatedHost fresh;
+    fresh.dataSlot = foreign;
+    EXPECT_EQ(fresh.Call(filterSelectorPrepare), noErr);
+    EXPECT_NE(fresh.dataSlot, foreign);
+    EXPECT_EQ(fresh.lockCalls, 1) << "only the new block is locked";
+    EXPECT_EQ(fresh.unlockCalls, 1);
+    EXPECT_EQ(fresh.disposeCalls, 0);
+    EXPECT_NE(Handle{fresh.record.parameters}, nullptr);
+    // The new block is this load's own: the next call locks it instead of replacing it.
+    const intptr_t made = fresh.dataSlot;
+    EXPECT_EQ(fresh.Call(filterSelectorStart), noErr);
+    EXPECT_EQ(fresh.dataSlot, made);
+    EXPECT_EQ(fresh.newCalls, 2) << "globals and parameters, once each";
+  }
+  EXPECT_EQ(copyData, copyBytes);
+  for (char byte : copyBytes)
+    EXPECT_EQ(byte, 0);
+}
+
 TEST_F(EntryTest, ParametersRecordAllocationFailureStopsParametersSelector) {
   host.failNewAfter = 1; // the globals block succeeds, the parameter record fails
   EXPECT_EQ(host.Call(filterSelectorParameters), memFullErr);

@@ -8,6 +8,7 @@
 
 #include "ScriptDescriptorHost.h"
 #include "SimulatedHost.h"
+#include "fakes/FakePlatform.h"
 #include "host/HostVersionNative.h"
 #include "plugin/TintParameters.h"
 #include "scripting/ScriptParameters.h"
@@ -156,6 +157,37 @@ TEST_F(ScriptTest, OtherStickyErrorReachesTheResultAfterValuesWereRead) {
   EXPECT_EQ(host.result, paramErr);
   EXPECT_EQ(Params()->offsetH, 25);
   EXPECT_EQ(Params()->mode, FourCC("moD0"));
+}
+
+TEST_F(ScriptTest, ReadFailureEndsStartBeforeAnyDialogOnBothPaths) {
+  // On the preview path the dialog's first preview would replace the code with the
+  // host's answer; both paths must report the read's failure and filter nothing.
+  int advanceCalls = 0;
+  host.UseAdvanceState([&] {
+    advanceCalls++;
+    return noErr;
+  });
+  host.record.filterRect = Rect{0, 0, 3, 3};
+  for (bool preview : {false, true}) {
+    host.record.displayPixels = nullptr;
+    if (preview) {
+      host.record.displayPixels = [](const PSPixelMap*, const VRect*, int32, int32, void*) {
+        return OSErr(noErr);
+      };
+    }
+    fakePlatform.Reset();
+    dialogRequested = true;
+    descriptors.stickyError = paramErr;
+    descriptors.parameters.playInfo = plugInDialogDisplay;
+    descriptors.parameters.descriptor =
+        descriptors.NewDescriptor({UnitFloatItem(kAmnt, kPercent, 25.0)});
+    host.record.inRect = Rect{};
+    EXPECT_EQ(host.Call(filterSelectorStart), paramErr) << preview;
+    EXPECT_EQ(fakePlatform.dialogCalls, 0) << preview;
+    EXPECT_EQ(advanceCalls, 0) << preview;
+    EXPECT_EQ(host.record.inRect.bottom, 0) << "no strip is asked for";
+  }
+  dialogRequested = false;
 }
 
 TEST_F(ScriptTest, ReadDisposesTheDescriptor) {

@@ -16,11 +16,16 @@ Handle HostNew(int32 size) {
   if (h->failNewAfter == 0) return nullptr;
   if (h->failNewAfter > 0) h->failNewAfter--;
   auto handle = static_cast<Handle>(std::malloc(sizeof(char*)));
-  // Deliberately not zeroed: the host's newProc promises nothing about contents.
-  *handle = static_cast<char*>(std::malloc(size > 0 ? size_t(size) : 1));
-  std::memset(*handle, 0xA5, size > 0 ? size_t(size) : 1);
+  if (h->nullDataFromCall > 0 && h->newCalls >= h->nullDataFromCall) {
+    *handle = nullptr;
+  } else {
+    // Exactly the size asked for, so that a sanitizer sees any access past it, and
+    // deliberately not zeroed: the host's newProc promises nothing about contents.
+    *handle = static_cast<char*>(std::malloc(size > 0 ? size_t(size) : 1));
+    std::memset(*handle, 0xA5, size > 0 ? size_t(size) : 1);
+  }
   h->liveHandles++;
-  h->hostHandles.insert(handle);
+  h->hostHandles[handle] = size;
   return handle;
 }
 
@@ -34,8 +39,10 @@ void HostDispose(Handle handle) {
   h->liveHandles--;
 }
 
-int32 HostGetSize(Handle) {
-  return 0;
+int32 HostGetSize(Handle handle) {
+  SimulatedHost* h = SimulatedHost::current;
+  const auto it = h->hostHandles.find(handle);
+  return h->reportSizes && it != h->hostHandles.end() ? it->second : 0;
 }
 OSErr HostSetSize(Handle, int32) {
   return memFullErr;
@@ -87,7 +94,7 @@ SimulatedHost::SimulatedHost() {
 }
 
 SimulatedHost::~SimulatedHost() {
-  for (Handle handle : hostHandles) {
+  for (const auto& [handle, size] : hostHandles) {
     std::free(*handle);
     std::free(handle);
   }

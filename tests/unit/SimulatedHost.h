@@ -3,7 +3,7 @@
 #pragma once
 
 #include <functional>
-#include <set>
+#include <map>
 #include <vector>
 
 #include "sdk/FilterRecord.h"
@@ -26,8 +26,10 @@ public:
   // Handle bookkeeping.
   int liveHandles = 0;
   int newCalls = 0, disposeCalls = 0, lockCalls = 0, unlockCalls = 0;
-  int failNewAfter = -1; // newProc succeeds this many more times, then fails; -1 never
-  bool failLock = false; // lockProc returns null
+  int failNewAfter = -1;     // newProc succeeds this many more times, then fails; -1 never
+  bool failLock = false;     // lockProc returns null
+  int nullDataFromCall = -1; // from this newProc call (1-based) on, handles hold no data
+  bool reportSizes = false;  // getSizeProc answers the size; otherwise 0, as some hosts do
 
   // Callback answers.
   int abortCalls = 0;
@@ -38,7 +40,7 @@ public:
   void UseAdvanceState(std::function<OSErr()> proc);
   void UseHandleProcs(bool use); // false passes null handleProcs
 
-  std::set<Handle> hostHandles; // live handles made by newProc, freed with the host
+  std::map<Handle, int32> hostHandles; // live handles made by newProc and their sizes
 
   static SimulatedHost* current;
 };

@@ -27,17 +27,25 @@ const char* PaddingText(int16 padding, char* buffer, std::size_t size) {
 
 } // namespace
 
-OSErr BufferServer::Fill(Served& served, const HostImage& from, const Rect& rect, int lo, int hi,
+OSErr BufferServer::Fill(Served& target, const HostImage& from, const Rect& rect, int lo, int hi,
                          Fixed rate, int16 padding, const char* what) {
-  served = Served{};
-  if (RectEmpty(rect) || hi < lo) return noErr;
+  // The new buffer is made while the old one still exists, so that every request
+  // gets a new address: a plug-in that keeps a buffer pointer from an earlier
+  // request shows its fault.
+  Served served;
+  if (RectEmpty(rect) || hi < lo) {
+    target = std::move(served);
+    return noErr;
+  }
   if (lo < 0 || hi >= image_.planes) {
     HostTrace().Line("  %s planes %d..%d outside the image's %d planes -> paramErr", what, lo, hi,
                      image_.planes);
+    target = Served{};
     return paramErr;
   }
   if (rate <= 0) {
     HostTrace().Line("  %s rate %d is not positive -> paramErr", what, rate);
+    target = Served{};
     return paramErr;
   }
   int width = rect.right - rect.left, height = rect.bottom - rect.top;
@@ -46,7 +54,10 @@ OSErr BufferServer::Fill(Served& served, const HostImage& from, const Rect& rect
   // assumes rowBytes == width * planes shows its fault on odd widths.
   int32 rowBytes = (width * planes + 3) & ~3;
   served.block = GuardedBlock(std::size_t(rowBytes) * std::size_t(height));
-  if (served.block.data() == nullptr) return memFullErr;
+  if (served.block.data() == nullptr) {
+    target = Served{};
+    return memFullErr;
+  }
   served.rect = rect;
   served.lo = lo;
   served.hi = hi;
@@ -61,7 +72,11 @@ OSErr BufferServer::Fill(Served& served, const HostImage& from, const Rect& rect
       uint8_t* pixel = row + std::size_t(x) * std::size_t(planes);
       bool inside = sy >= 0 && sy < image_.height && sx >= 0 && sx < image_.width;
       if (!inside) outside = true;
-      if (inside || padding == plugInWantsEdgeReplication) {
+      if (!inside && !profile_.supportsPadding && profile_.freshBuffers) {
+        // No padding: the host leaves what the new memory happened to hold.
+        for (int p = 0; p < planes; ++p)
+          pixel[p] = uint8_t(0xA5 ^ (x * 7 + y * 13 + p * 29));
+      } else if (inside || padding == plugInWantsEdgeReplication) {
         int cy = int(std::clamp<int64_t>(sy, 0, image_.height - 1));
         int cx = int(std::clamp<int64_t>(sx, 0, image_.width - 1));
         const uint8_t* source = from.At(cy, cx);
@@ -75,13 +90,50 @@ OSErr BufferServer::Fill(Served& served, const HostImage& from, const Rect& rect
       }
     }
   }
-  if (outside && padding == plugInWantsErrorOnBoundsException) {
+  if (outside && padding == plugInWantsErrorOnBoundsException && profile_.supportsPadding) {
     HostTrace().Line("  %s reaches outside the image and padding asks for an error -> paramErr",
                      what);
-    served = Served{};
+    target = Served{};
     return paramErr;
   }
+  target = std::move(served);
   return noErr;
+}
+
+bool BufferServer::MaskFromAlpha() const {
+  return profile_.rgba == RgbaAs::FloatingMask && image_.planes == 4;
+}
+
+void BufferServer::FillMask(const Rect& rect) {
+  // A floating selection made from the layer's transparency: selected wherever a
+  // pixel is not wholly transparent.
+  Served served;
+  if (!RectEmpty(rect)) {
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    served.block = GuardedBlock(std::size_t(width) * std::size_t(height));
+    served.rect = rect;
+    served.lo = served.hi = 0;
+    served.rowBytes = width;
+    for (int y = 0; y < height && served.block.data() != nullptr; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const int sy = std::clamp(rect.top + y, 0, image_.height - 1);
+        const int sx = std::clamp(rect.left + x, 0, image_.width - 1);
+        served.block.data()[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
+            source_.At(sy, sx)[3] != 0 ? 255 : 0;
+      }
+    }
+  }
+  mask_ = std::move(served);
+}
+
+void BufferServer::ClipInPlace(FilterRecord& record) const {
+  // Right and bottom held to the image, written into the plug-in's record.
+  for (Rect* rect : {&record.inRect, &record.outRect, &record.maskRect}) {
+    Rect r = *rect;
+    r.right = int16(std::min<int>(r.right, image_.width));
+    r.bottom = int16(std::min<int>(r.bottom, image_.height));
+    *rect = r;
+  }
 }
 
 OSErr BufferServer::Serve(FilterRecord& record, const char* caller) {
@@ -96,18 +148,25 @@ OSErr BufferServer::Serve(FilterRecord& record, const char* caller) {
       PaddingText(record.inputPadding, inPad, sizeof inPad),
       PaddingText(record.outputPadding, outPad, sizeof outPad),
       PaddingText(record.maskPadding, maskPad, sizeof maskPad));
+  if (profile_.clipRectsInPlace) ClipInPlace(record);
   // A rate of 0 is what a plug-in leaves when it never set one: full resolution.
-  Fixed inRate = record.inputRate == 0 ? 65536 : record.inputRate;
-  Fixed maskRate = record.maskRate == 0 ? 65536 : record.maskRate;
-  OSErr result = Fill(in_, source_, record.inRect, record.inLoPlane, record.inHiPlane, inRate,
-                      record.inputPadding, "in");
-  if (result == noErr) {
-    result = Fill(out_, image_, record.outRect, record.outLoPlane, record.outHiPlane, inRate,
-                  record.outputPadding, "out");
+  const Fixed inRate = ProfileServedRate(profile_, record.inputRate);
+  int inLo = record.inLoPlane, inHi = record.inHiPlane;
+  int outLo = record.outLoPlane, outHi = record.outHiPlane;
+  if (profile_.ignoreLoPlane) {
+    // The first planes of the pixel, as many as asked for.
+    inHi -= inLo;
+    inLo = 0;
+    outHi -= outLo;
+    outLo = 0;
   }
-  // This host has no selection: there is no mask to serve (haveMask is false).
+  OSErr result = Fill(in_, source_, record.inRect, inLo, inHi, inRate, record.inputPadding, "in");
+  if (result == noErr) {
+    result = Fill(out_, image_, record.outRect, outLo, outHi, inRate, record.outputPadding, "out");
+  }
+  // Only a floating selection has a mask here; otherwise haveMask is false.
   mask_ = Served{};
-  (void)maskRate;
+  if (result == noErr && MaskFromAlpha() && record.haveMask) FillMask(record.maskRect);
   if (result != noErr) {
     Release(record);
     return result;
@@ -116,11 +175,11 @@ OSErr BufferServer::Serve(FilterRecord& record, const char* caller) {
   record.inRowBytes = in_.rowBytes;
   record.outData = out_.block.data();
   record.outRowBytes = out_.rowBytes;
-  record.maskData = nullptr;
-  record.maskRowBytes = 0;
-  record.inColumnBytes = in_.hi - in_.lo + 1;
+  record.maskData = mask_.block.data();
+  record.maskRowBytes = mask_.rowBytes;
+  record.inColumnBytes = profile_.zeroColumnBytes ? 0 : in_.hi - in_.lo + 1;
   record.inPlaneBytes = 1;
-  record.outColumnBytes = out_.hi - out_.lo + 1;
+  record.outColumnBytes = profile_.zeroColumnBytes ? 0 : out_.hi - out_.lo + 1;
   record.outPlaneBytes = 1;
   pending_ = out_.block.data() != nullptr;
   if (pending_ && out_.rate == 65536) ++strips_;
@@ -153,6 +212,8 @@ void BufferServer::Flush() {
     for (int x = left; x < right; ++x) {
       const uint8_t* source = row + std::size_t(x - r.left) * std::size_t(planes);
       uint8_t* target = image_.At(y, x);
+      // The host applies the floating selection's mask itself.
+      if (MaskFromAlpha() && source_.At(y, x)[3] == 0) continue;
       for (int p = 0; p < planes; ++p)
         target[out_.lo + p] = source[p];
     }

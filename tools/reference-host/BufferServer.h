@@ -12,12 +12,17 @@
 
 #include "GuardedMemory.h"
 #include "HostImage.h"
+#include "HostProfile.h"
 #include "sdk/FilterRecord.h"
 
 class BufferServer {
 public:
-  BufferServer(HostImage& image, const Rect& filterRect)
-      : image_(image), source_(image), filterRect_(filterRect) {}
+  // The profile decides the served rate, the column bytes, what lies outside the
+  // image, whether the record's rectangles are clipped in place, whether
+  // inLoPlane counts, and the mask of a floating selection.
+  BufferServer(HostImage& image, const Rect& filterRect,
+               const HostProfile& profile = StrictProfile())
+      : image_(image), source_(image), filterRect_(filterRect), profile_(profile) {}
 
   // Writes back any pending output, then fills the record's inData, outData and
   // maskData (and their row bytes) for its current rectangles. Returns noErr or
@@ -43,10 +48,14 @@ private:
   };
   OSErr Fill(Served& served, const HostImage& from, const Rect& rect, int lo, int hi, Fixed rate,
              int16 padding, const char* what);
+  void FillMask(const Rect& rect);
+  bool MaskFromAlpha() const;
+  void ClipInPlace(FilterRecord& record) const;
 
   HostImage& image_;
   const HostImage source_; // the image as the run found it: what input is read from
   Rect filterRect_;
+  const HostProfile& profile_;
   Served in_, out_, mask_;
   bool pending_ = false;
   int strips_ = 0;

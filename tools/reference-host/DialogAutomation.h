@@ -20,6 +20,10 @@ public:
   ~DialogAutomation();
   void Begin();
   void End();
+  // The script for every dialog after the first (empty: the first one's again).
+  void SetLaterSteps(std::vector<DialogStep> steps) { laterSteps_ = std::move(steps); }
+  // Whether a dialog of the calling thread exists now, shown yet or not.
+  bool DialogOfThisThread() const;
   int DialogsSeen() const { return dialogsSeen_; }
   int StepsFailed() const { return stepsFailed_; }
   bool Cancelled() const { return cancelledByTimeout_; }
@@ -44,6 +48,7 @@ private:
 
   HWND host_;
   std::vector<DialogStep> steps_;
+  std::vector<DialogStep> laterSteps_;
   bool attended_;
   int timeoutMs_;
   UINT_PTR timer_ = 0;

@@ -80,7 +80,20 @@ BOOL CALLBACK FindProc(HWND window, LPARAM param) {
   return FALSE;
 }
 
+BOOL CALLBACK AnyDialogProc(HWND window, LPARAM param) {
+  auto* finder = reinterpret_cast<Finder*>(param);
+  if (window == finder->host || ClassName(window) != "#32770") return TRUE;
+  finder->found = window;
+  return FALSE;
+}
+
 } // namespace
+
+bool DialogAutomation::DialogOfThisThread() const {
+  Finder finder{host_, false, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), AnyDialogProc, reinterpret_cast<LPARAM>(&finder));
+  return finder.found != nullptr;
+}
 
 DialogAutomation::DialogAutomation(HWND hostWindow, std::vector<DialogStep> steps, bool attended,
                                    int timeoutMs)
@@ -151,6 +164,7 @@ void DialogAutomation::Tick() {
 void DialogAutomation::Appeared(HWND window) {
   dialog_ = window;
   ++dialogsSeen_;
+  if (dialogsSeen_ == 2 && !laterSteps_.empty()) steps_ = laterSteps_;
   since_ = GetTickCount();
   bool parameter = GetDlgItem(window, kEditRed) != nullptr && GetDlgItem(window, IDOK) != nullptr;
   kind_ = parameter ? Kind::Parameter : Kind::Other;
@@ -249,10 +263,20 @@ void DialogAutomation::TraceState() {
   HWND focus = GetFocus();
   std::string checks =
       checked(kCheckRed, 'r') + checked(kCheckGreen, 'g') + checked(kCheckBlue, 'b');
-  HostTrace().Line("dialog state fields=%s,%s,%s checks=%s zoomIn=%s zoomOut=%s focus=%d",
-                   text(kEditRed).c_str(), text(kEditGreen).c_str(), text(kEditBlue).c_str(),
-                   checks.empty() ? "none" : checks.c_str(), enabled(kZoomIn), enabled(kZoomOut),
-                   focus ? GetDlgCtrlID(focus) : 0);
+  // Whether OK is drawn and acts as the default button, and which button the dialog
+  // manager names as its default (what Enter presses when the focus is not on a
+  // push button that has become the default).
+  HWND ok = GetDlgItem(dialog_, IDOK);
+  const bool okDefault =
+      ok != nullptr && (GetWindowLongA(ok, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  const LRESULT defId = SendMessageA(dialog_, DM_GETDEFID, 0, 0);
+  HostTrace().Line(
+      "dialog state fields=%s,%s,%s checks=%s zoomIn=%s zoomOut=%s focus=%d okDefault=%s "
+      "defId=%d",
+      text(kEditRed).c_str(), text(kEditGreen).c_str(), text(kEditBlue).c_str(),
+      checks.empty() ? "none" : checks.c_str(), enabled(kZoomIn), enabled(kZoomOut),
+      focus ? GetDlgCtrlID(focus) : 0, okDefault ? "yes" : "no",
+      HIWORD(defId) == DC_HASDEFID ? int(LOWORD(defId)) : 0);
 }
 
 void DialogAutomation::AddClick(int control, const std::string& what) {

@@ -21,13 +21,29 @@ constexpr int16 filterCaseEditableTransparencyNoSelection = 4;
 constexpr char hostSupportsFractionalSampling = 2;
 constexpr int16 plugIncolorServicesBackgroundColor = 0;
 constexpr int16 plugIncolorServicesForegroundColor = 1;
+constexpr OSErr errPlugInHostInsufficient = -30900;
+
+// A copy of a handle's bytes, as a host that keeps plug-in data between runs
+// takes it. False when the handle is not one of this host's.
+bool CopyHandleBytes(Handle handle, std::vector<char>& bytes) {
+  HandleSuite& suite = HandleSuite::Instance();
+  if (handle == nullptr || !suite.IsLive(handle)) return false;
+  const int32 size = suite.Size(handle);
+  bytes.assign(std::size_t(size), 0);
+  if (size > 0 && *handle != nullptr) std::memcpy(bytes.data(), *handle, std::size_t(size));
+  return true;
+}
+
+Handle NewHandleWithBytes(const std::vector<char>& bytes) {
+  Handle handle = HandleSuite::Instance().New(int32(bytes.size()), HandleSuite::Owner::Host);
+  if (handle != nullptr && !bytes.empty() && *handle != nullptr) {
+    std::memcpy(*handle, bytes.data(), bytes.size());
+  }
+  return handle;
+}
 
 Fixed ToFixed(double value) {
   return Fixed(value * 65536.0 + 0.5);
-}
-
-bool AllEmpty(const FilterRecord& record) {
-  return RectEmpty(record.inRect) && RectEmpty(record.outRect) && RectEmpty(record.maskRect);
 }
 
 std::string PascalText(const unsigned char* text) {
@@ -49,7 +65,7 @@ std::string PascalText(const unsigned char* text) {
 } // namespace
 
 FilterHost::FilterHost(const HostOptions& options, HostImage& image, HostPlatform& platform)
-    : options_(options), image_(image), platform_(platform) {}
+    : options_(options), profile_(*options.profile), image_(image), platform_(platform) {}
 
 FilterHost::~FilterHost() {
   if (activeHost == this) activeHost = nullptr;
@@ -58,7 +74,7 @@ FilterHost::~FilterHost() {
 void FilterHost::SetUpRecord() {
   // The 6.0-era record that most hosts allocate, zero-filled, ending at a guard
   // page: a plug-in that reads a later field faults instead of reading garbage.
-  recordMemory_ = GuardedBlock(kFilterRecordSize60);
+  recordMemory_ = GuardedBlock(profile_.currentRecord ? sizeof(FilterRecord) : kFilterRecordSize60);
   record_ = reinterpret_cast<FilterRecord*>(recordMemory_.data());
   FilterRecord& r = *record_;
   r.abortProc = AbortProc;
@@ -86,7 +102,7 @@ void FilterHost::SetUpRecord() {
   r.monitor =
       PlugInMonitor{ToFixed(2.2),  ToFixed(0.64), ToFixed(0.33),   ToFixed(0.30),   ToFixed(0.60),
                     ToFixed(0.15), ToFixed(0.06), ToFixed(0.3127), ToFixed(0.3290), ToFixed(0.25)};
-  platformData_.hwnd = platform_.Window();
+  platformData_.hwnd = profile_.noWindow ? 0 : platform_.Window();
   r.platformData = &platformData_;
   r.processEvent = ProcessEventProc;
   r.displayPixels = options_.displayPixels ? DisplayPixelsProc : nullptr;
@@ -109,6 +125,8 @@ void FilterHost::SetUpRecord() {
   if (options_.descriptors) r.descriptorParameters = &descriptorParameters_;
   r.errorString = &errorString_;
   r.depth = 8;
+  ApplyProfile(profile_, r, image_.planes, options_.maxSpace);
+  if (profile_.currentRecord) FillCurrentFields(r, bigDocument_, options_.maxSpace);
   ApplyHostility(options_.hostile, r);
 }
 
@@ -116,16 +134,20 @@ int16 FilterHost::Call(int16 selector) {
   int16 result = noErr;
   HostTrace().Line("call %s", SelectorName(selector));
   HostTrace().Flush();
-  platform_.BeginCall(selector);
-  SetHostileSelector(selector);
-  entry_(selector, record_, &dataSlot_, &result);
-  platform_.EndCall(selector);
+  platform_.Invoke(
+      [&] {
+        platform_.BeginCall(selector);
+        SetHostileSelector(selector);
+        entry_(selector, record_, &dataSlot_, &result);
+        platform_.EndCall(selector);
+      },
+      profile_.workerThread);
   if (lastProgress_ >= 0) {
     std::fputc('\n', stderr); // a bar the plug-in left short of 100%
     lastProgress_ = -1;
   }
   HostTrace().Line("result %s %s", SelectorName(selector), ResultText(result).c_str());
-  if (errorString_[0] != 0) {
+  if (record_->errorString != nullptr && errorString_[0] != 0) {
     HostTrace().Line("errorString \"%s\"", PascalText(errorString_).c_str());
     errorString_[0] = 0;
   }
@@ -135,15 +157,19 @@ int16 FilterHost::Call(int16 selector) {
 void FilterHost::CallAbout() {
   GuardedBlock about(sizeof(AboutRecord));
   auto* record = reinterpret_cast<AboutRecord*>(about.data());
-  platformData_.hwnd = platform_.Window();
+  platformData_.hwnd = profile_.noWindow ? 0 : platform_.Window();
   record->platformData = &platformData_;
   intptr_t slotBefore = dataSlot_;
   int16 result = 0x5A5A; // About never reports; a plug-in that writes here shows it
   HostTrace().Line("call About");
   HostTrace().Flush();
-  platform_.BeginCall(filterSelectorAbout);
-  entry_(filterSelectorAbout, record, &dataSlot_, &result);
-  platform_.EndCall(filterSelectorAbout);
+  platform_.Invoke(
+      [&] {
+        platform_.BeginCall(filterSelectorAbout);
+        entry_(filterSelectorAbout, record, &dataSlot_, &result);
+        platform_.EndCall(filterSelectorAbout);
+      },
+      profile_.workerThread);
   HostTrace().Line("result About %s%s", result == 0x5A5A ? "untouched" : ResultText(result).c_str(),
                    dataSlot_ == slotBefore ? "" : " dataSlotChanged");
 }
@@ -168,29 +194,130 @@ void FilterHost::TakeDescriptor() {
                    descriptorParameters_.recordInfo);
 }
 
-int16 FilterHost::RunOnce(int run) {
-  SetUpRecord();
-  HostTrace().Line("run %d image=%dx%d planes=%d filterRect=%s maxSpace=%d", run + 1, image_.width,
-                   image_.height, image_.planes, RectText(filterRect_).c_str(), options_.maxSpace);
-  if (options_.descriptors) {
-    descriptorParameters_ = PIDescriptorParameters{};
-    descriptorParameters_.descriptorParametersVersion = kCurrentDescriptorParametersVersion;
-    descriptorParameters_.playInfo = options_.playInfo;
+void FilterHost::SetUpDescriptor(bool repeat) {
+  if (!options_.descriptors || record_->descriptorParameters == nullptr) return;
+  descriptorParameters_ = PIDescriptorParameters{};
+  descriptorParameters_.descriptorParametersVersion = kCurrentDescriptorParametersVersion;
+  if (profile_.descriptorProcsNull) {
+    // The suites' place is there, but nothing in it: no procedures, no descriptor.
+    descriptorParameters_.playInfo = ProfilePlayInfo(profile_, repeat, options_.playInfo);
     descriptorParameters_.recordInfo = plugInDialogOptional;
-    descriptorParameters_.readDescriptorProcs = DescriptorReadProcs();
-    descriptorParameters_.writeDescriptorProcs = DescriptorWriteProcs();
-    // Without handle services the plug-in disposes of handles its own way, so a
-    // descriptor of this host's handles cannot be handed to it.
-    if (haveDescriptor_ && record_->handleProcs != nullptr) {
-      descriptorParameters_.descriptor = NewDescriptorHandle(descriptor_);
-    }
+    return;
   }
-  BufferServer server(image_, filterRect_);
+  descriptorParameters_.playInfo = ProfilePlayInfo(profile_, repeat, options_.playInfo);
+  descriptorParameters_.recordInfo = plugInDialogOptional;
+  descriptorParameters_.readDescriptorProcs = DescriptorReadProcs();
+  descriptorParameters_.writeDescriptorProcs = DescriptorWriteProcs();
+  // Without handle services the plug-in disposes of handles its own way, so a
+  // descriptor of this host's handles cannot be handed to it.
+  if (haveDescriptor_ && record_->handleProcs != nullptr) {
+    descriptorParameters_.descriptor = NewDescriptorHandle(descriptor_);
+  }
+}
+
+int16 FilterHost::CallParameters(bool repeat) {
+  FilterRecord& r = *record_;
+  const Point size = r.imageSize, whole = r.wholeSize;
+  const int16 planes = r.planes, mode = r.imageMode;
+  const Rect filterRect = r.filterRect;
+  if (profile_.emptyRecordAtParameters) {
+    // This host asks for parameters before it has looked at the image.
+    r.imageSize = r.wholeSize = Point{0, 0};
+    r.planes = 0;
+    r.imageMode = plugInModeBitmap;
+    r.filterRect = Rect{0, 0, 0, 0};
+  }
+  const int16 result = Call(filterSelectorParameters);
+  if (profile_.emptyRecordAtParameters) {
+    r.imageSize = size;
+    r.wholeSize = whole;
+    r.planes = planes;
+    r.imageMode = mode;
+    r.filterRect = filterRect;
+  }
+  if (profile_.repeat == RepeatKeeps::SavedAtParameters && !repeat) {
+    // Kept right after Parameters, not after the run: the parameters' bytes and
+    // the data slot's raw value, in a 32-bit variable.
+    haveKeptParameters_ = CopyHandleBytes(r.parameters, keptParameters_);
+    keptSlotValue_ = intptr_t(uint32_t(dataSlot_));
+    HostTrace().Line("kept after Parameters: parameters=%s slot=0x%08x",
+                     haveKeptParameters_ ? "bytes" : "none", unsigned(uint32_t(dataSlot_)));
+  }
+  return result;
+}
+
+void FilterHost::RestoreForRepeat() {
+  HandleSuite& suite = HandleSuite::Instance();
+  switch (profile_.repeat) {
+  case RepeatKeeps::Handles:
+    return;
+  case RepeatKeeps::ByteCopies:
+    // New handles at new addresses, holding the old bytes.
+    parameters_ = haveKeptParameters_ ? NewHandleWithBytes(keptParameters_) : nullptr;
+    dataSlot_ =
+        haveKeptSlotBlock_ ? reinterpret_cast<intptr_t>(NewHandleWithBytes(keptSlotBlock_)) : 0;
+    break;
+  case RepeatKeeps::SavedAtParameters:
+    parameters_ = haveKeptParameters_ ? NewHandleWithBytes(keptParameters_) : nullptr;
+    // Whatever the slot held in the process that saved it: not a handle of this one.
+    dataSlot_ = keptSlotValue_;
+    break;
+  case RepeatKeeps::Nothing:
+    parameters_ = nullptr;
+    dataSlot_ = 0;
+    break;
+  }
+  for (Handle handle : {parameters_, reinterpret_cast<Handle>(dataSlot_)}) {
+    if (handle != nullptr && suite.IsLive(handle)) restored_.push_back(handle);
+  }
+  HostTrace().Line(
+      "repeat restores parameters=%s slot=%s", parameters_ == nullptr ? "null" : "copy",
+      dataSlot_ == 0
+          ? "empty"
+          : (suite.IsLive(reinterpret_cast<Handle>(dataSlot_)) ? "copy" : "stale value"));
+}
+
+void FilterHost::EndRun() {
+  HandleSuite& suite = HandleSuite::Instance();
+  Handle slot = reinterpret_cast<Handle>(dataSlot_);
+  if (profile_.repeat == RepeatKeeps::Handles) return;
+  if (profile_.repeat == RepeatKeeps::ByteCopies) {
+    haveKeptParameters_ = CopyHandleBytes(parameters_, keptParameters_);
+    haveKeptSlotBlock_ = CopyHandleBytes(slot, keptSlotBlock_);
+  }
+  // The host lets go of what the plug-in handed it: it frees it, or, where its
+  // disposal does nothing, simply forgets it.
+  std::vector<Handle> handed = restored_;
+  handed.push_back(parameters_);
+  handed.push_back(slot);
+  restored_.clear();
+  for (Handle handle : handed) {
+    if (handle == nullptr || !suite.IsLive(handle)) continue;
+    if (profile_.handles.sizeUnknown)
+      suite.MarkHostOwned(handle);
+    else
+      suite.Dispose(handle);
+  }
+  parameters_ = nullptr;
+  dataSlot_ = 0;
+}
+
+int16 FilterHost::RunOnce(int run) {
+  const bool repeat = run > 0;
+  if (repeat) RestoreForRepeat();
+  SetUpRecord();
+  HostTrace().Line("run %d profile=%s image=%dx%d planes=%d filterRect=%s maxSpace=%d", run + 1,
+                   profile_.name.c_str(), image_.width, image_.height, record_->planes,
+                   RectText(filterRect_).c_str(), record_->maxSpace);
+  SetUpDescriptor(repeat);
+  BufferServer server(image_, filterRect_, profile_);
   server_ = &server;
   int16 result = noErr;
   int16 finish = noErr;
   bool started = false;
-  if (options_.parameters) result = Call(filterSelectorParameters);
+  if (options_.parameters && (!repeat || profile_.parametersOnRepeat)) {
+    result = CallParameters(repeat);
+  }
   parameters_ = record_->parameters;
   if (result == noErr) {
     result = Call(filterSelectorPrepare);
@@ -205,11 +332,11 @@ int16 FilterHost::RunOnce(int run) {
     started = result == noErr;
   }
   if (started) {
-    // Continue until every rectangle comes back empty; a plug-in that never
-    // empties them is stopped loudly rather than looped forever.
+    // Continue until the rectangles say that nothing remains; a plug-in that never
+    // says so is stopped loudly rather than looped forever.
     int limit = 4 * (image_.height + image_.width) + 16;
     int continues = 0;
-    while (result == noErr && !AllEmpty(*record_)) {
+    while (result == noErr && ProfileLoopContinues(profile_, *record_)) {
       if (++continues > limit) {
         HostTrace().Line("stopped: %d Continue calls and the rectangles are still not empty",
                          limit);
@@ -225,9 +352,15 @@ int16 FilterHost::RunOnce(int run) {
       result = Call(filterSelectorContinue);
       server.Flush();
     }
-    // Finish follows a successful Start, also after a failed or cancelled Continue.
-    finish = Call(filterSelectorFinish);
-    TakeDescriptor();
+    const bool finishNow =
+        result == noErr ? profile_.finishAfterSuccess : profile_.finishAfterContinueError;
+    if (finishNow) {
+      finish = Call(filterSelectorFinish);
+      TakeDescriptor();
+    } else {
+      HostTrace().Line("no Finish (%s)", result == noErr ? "after success" : "after an error");
+    }
+    if (profile_.flushAfterFinish) server.Flush();
   }
   parameters_ = record_->parameters;
   strips_ += server.Strips();
@@ -247,8 +380,9 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
   entry_ = entry;
   activeHost = this;
   double start = platform_.Seconds();
-  filterRect_ =
-      options_.hasRect ? options_.rect : Rect{0, 0, int16(image_.height), int16(image_.width)};
+  filterRect_ = ProfileFilterRect(
+      profile_,
+      options_.hasRect ? options_.rect : Rect{0, 0, int16(image_.height), int16(image_.width)});
   std::string error;
   if (!options_.descriptorIn.empty()) {
     if (!LoadDescriptorFile(options_.descriptorIn, descriptor_, error)) {
@@ -258,6 +392,7 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
     }
     haveDescriptor_ = true;
   }
+  HandleSuite::Instance().SetGuarded(options_.hostile.guardedHandles);
   if (!LoadState(error)) {
     outcome.hostFailure = true;
     outcome.message = error;
@@ -267,11 +402,23 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
     SetUpRecord();
     CallAbout();
   }
+  HandleSuite::Instance().SetQuirks(profile_.handles);
   for (int run = 0; run < options_.runs; ++run) {
     outcome.result = RunOnce(run);
     outcome.runsDone = run + 1;
+    const bool last = outcome.result != noErr || run + 1 == options_.runs;
+    if (!last) EndRun();
     NoteRunEnd(options_.hostile, run, options_.runs, HandleSuite::Instance().LiveCount());
-    if (outcome.result != noErr) break;
+    if (last) break;
+    if (profile_.reloadEachRun) {
+      entry_ = platform_.ReloadPlugin();
+      HostTrace().Line("library reloaded%s", entry_ == nullptr ? ": failed" : "");
+      if (entry_ == nullptr) {
+        outcome.hostFailure = true;
+        outcome.message = "the plug-in could not be loaded again";
+        break;
+      }
+    }
   }
   if (stuck_) {
     outcome.hostFailure = true;
@@ -292,7 +439,12 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
   outcome.advanceStateCalls = advanceCalls_;
   HandleSuite& handles = HandleSuite::Instance();
   outcome.liveHandles = handles.LiveCount();
-  auto leaked = handles.PluginHandlesExcept({reinterpret_cast<Handle>(dataSlot_), parameters_});
+  // The data slot and the parameters are the host's to keep; so is anything the
+  // host handed over for a repeat.
+  std::vector<Handle> kept = restored_;
+  kept.push_back(reinterpret_cast<Handle>(dataSlot_));
+  kept.push_back(parameters_);
+  auto leaked = handles.PluginHandlesExcept(kept);
   outcome.leakedHandles = leaked.size();
   HostTrace().Line("end handles=%zu leaked=%zu badDisposes=%d openDescriptors=%d",
                    outcome.liveHandles, outcome.leakedHandles, handles.BadDisposes(),
@@ -347,7 +499,12 @@ Boolean FilterHost::AbortProc() {
   FilterHost* host = activeHost;
   if (host == nullptr) return 0;
   int call = ++host->abortCalls_;
+  if (host->options_.abortOutsideDialog > 0 && !host->platform_.DialogOpen()) {
+    ++host->abortOutsideCalls_;
+  }
   bool abort = (host->options_.abortAfter > 0 && call >= host->options_.abortAfter) ||
+               (host->options_.abortOutsideDialog > 0 &&
+                host->abortOutsideCalls_ >= host->options_.abortOutsideDialog) ||
                HostileAbort(host->options_.hostile);
   HostTrace().Counted("abortProc", call, abort ? "1" : "0");
   return abort ? 1 : 0;
@@ -402,6 +559,11 @@ OSErr FilterHost::DisplayPixelsProc(const PSPixelMap* map, const VRect* srcRect,
 OSErr FilterHost::ColorServicesProc(ColorServicesInfo* info) {
   FilterHost* host = activeHost;
   if (host == nullptr || info == nullptr) return paramErr;
+  if (host->profile_.colourServicesInsufficient) {
+    HostTrace().Line("colorServices selector %d -> %d (host insufficient)", info->selector,
+                     errPlugInHostInsufficient);
+    return errPlugInHostInsufficient;
+  }
   if (info->infoSize < int32(sizeof(ColorServicesInfo))) {
     HostTrace().Line("colorServices infoSize=%d -> paramErr", info->infoSize);
     return paramErr;

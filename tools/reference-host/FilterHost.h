@@ -3,7 +3,9 @@
 // Finish) for the requested number of runs, and serves every callback.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "BufferServer.h"
 #include "Descriptor.h"
@@ -26,6 +28,15 @@ public:
   // Around every call of the plug-in: dialog automation watches for windows.
   virtual void BeginCall(int16 selector) = 0;
   virtual void EndCall(int16 selector) = 0;
+  // Runs one call of the plug-in: on this thread, or on a worker thread while
+  // this one (which owns the host window) keeps pumping messages. A platform
+  // without windows has no message loop to keep: it calls on its own thread.
+  virtual void Invoke(const std::function<void()>& call, bool /*workerThread*/) { call(); }
+  // Unloads the plug-in's library and loads it again (profiles whose host does
+  // so between runs); null when that failed or the platform cannot.
+  virtual PluginEntryProc ReloadPlugin() { return nullptr; }
+  // Whether a dialog of the plug-in is open now.
+  virtual bool DialogOpen() { return false; }
   virtual double Seconds() = 0;
   // Whether a progress bar on stderr reaches a terminal.
   virtual bool ProgressVisible() = 0;
@@ -54,6 +65,10 @@ private:
   void CallAbout();
   void SetUpRecord();
   int16 RunOnce(int run);
+  int16 CallParameters(bool repeat);
+  void SetUpDescriptor(bool repeat);
+  void RestoreForRepeat();
+  void EndRun();
   void TakeDescriptor();
   bool LoadState(std::string& error);
   bool SaveState(std::string& error);
@@ -67,6 +82,7 @@ private:
   static void ProcessEventProc(void* event);
 
   const HostOptions& options_;
+  const HostProfile& profile_;
   HostImage& image_;
   HostPlatform& platform_;
   PluginEntryProc entry_ = nullptr;
@@ -74,6 +90,14 @@ private:
   FilterRecord* record_ = nullptr;
   PlatformData platformData_{};
   PIDescriptorParameters descriptorParameters_{};
+  BigDocumentStruct bigDocument_{};
+  // What the host keeps between runs where the profile copies rather than keeps:
+  // the bytes of the parameters and the data-slot block, and the slot's raw value.
+  std::vector<char> keptParameters_, keptSlotBlock_;
+  bool haveKeptParameters_ = false, haveKeptSlotBlock_ = false;
+  intptr_t keptSlotValue_ = 0;
+  std::vector<Handle> restored_; // handles the host made for a repeat
+  int abortOutsideCalls_ = 0;
   Str255 errorString_{};
   intptr_t dataSlot_ = 0;
   Handle parameters_ = nullptr;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "GuardedMemory.h"
 #include "Trace.h"
 
 namespace {
@@ -18,15 +19,27 @@ Handle NewProc(int32 size) {
 }
 
 void DisposeProc(Handle handle) {
+  HandleSuite& suite = HandleSuite::Instance();
+  if (suite.Quirks().sizeUnknown && suite.IsLive(handle)) {
+    // This host's disposal of its own handles does nothing.
+    suite.MarkHostOwned(handle);
+    HostTrace().Line("disposeHandle -> ignored");
+    return;
+  }
   bool ok = HandleSuite::Instance().Dispose(handle);
   HostTrace().Line("disposeHandle%s", ok ? "" : " -> not a live handle");
 }
 
 int32 GetSizeProc(Handle handle) {
+  if (HandleSuite::Instance().Quirks().sizeUnknown) return 0;
   return HandleSuite::Instance().Size(handle);
 }
 
 OSErr SetSizeProc(Handle handle, int32 size) {
+  if (HandleSuite::Instance().Quirks().sizeUnknown && HandleSuite::Instance().IsLive(handle)) {
+    HostTrace().Line("setHandleSize size=%d -> 0 (ignored)", size);
+    return noErr;
+  }
   bool ok = HandleSuite::Instance().SetSize(handle, size);
   HostTrace().Line("setHandleSize size=%d -> %d", size, ok ? 0 : memFullErr);
   return ok ? noErr : memFullErr;
@@ -75,12 +88,40 @@ HandleSuite& HandleSuite::Instance() {
   return suite;
 }
 
+bool HandleSuite::AllocateData(Block& block, int32 size) {
+  block.guardBase = nullptr;
+  if (!guarded_) {
+    block.data = static_cast<char*>(std::malloc(std::size_t(size) + 1));
+    return block.data != nullptr;
+  }
+  // The guarded allocation places a multiple of four bytes against the guard page;
+  // the data sits at the end of it, so that its last byte is the page's neighbour.
+  const std::size_t rounded = (std::size_t(size) + 3) & ~std::size_t(3);
+  uint8_t* memory = AllocateGuarded(rounded, &block.guardBase);
+  if (memory == nullptr) return false;
+  block.data = reinterpret_cast<char*>(memory + (rounded - std::size_t(size)));
+  return true;
+}
+
+void HandleSuite::FreeData(Block& block) {
+  if (block.guardBase != nullptr) {
+    ReleaseGuarded(block.guardBase);
+  } else {
+    std::free(block.data);
+  }
+  block.data = nullptr;
+  block.guardBase = nullptr;
+}
+
 Handle HandleSuite::New(int32 size, Owner owner) {
   if (size < 0) return nullptr;
   auto block = std::make_unique<Block>();
-  block->data = static_cast<char*>(std::malloc(std::size_t(size) + 1));
-  if (block->data == nullptr) return nullptr;
+  if (!AllocateData(*block, size)) return nullptr;
   std::memset(block->data, kFreshHandleFill, std::size_t(size));
+  if (size == 0 && quirks_.zeroSizeLocksNull) {
+    // An allocation of nothing gives a null master pointer, which locks to null.
+    FreeData(*block);
+  }
   block->size = size;
   block->owner = owner;
   block->id = nextId_++;
@@ -95,7 +136,7 @@ bool HandleSuite::Dispose(Handle handle) {
     ++badDisposes_;
     return false;
   }
-  std::free(it->second->data);
+  FreeData(*it->second);
   blocks_.erase(it);
   return true;
 }
@@ -113,12 +154,15 @@ bool HandleSuite::SetSize(Handle handle, int32 size) {
   auto it = blocks_.find(handle);
   if (it == blocks_.end() || size < 0) return false;
   Block& block = *it->second;
-  auto* data = static_cast<char*>(std::realloc(block.data, std::size_t(size) + 1));
-  if (data == nullptr) return false;
-  if (size > block.size) {
-    std::memset(data + block.size, kFreshHandleFill, std::size_t(size - block.size));
-  }
-  block.data = data;
+  Block moved;
+  if (!AllocateData(moved, size)) return false;
+  const int32 kept = size < block.size ? size : block.size;
+  std::memcpy(moved.data, block.data, std::size_t(kept));
+  if (size > kept) std::memset(moved.data + kept, kFreshHandleFill, std::size_t(size - kept));
+  FreeData(block);
+  // The master pointer stays where it is (it is the handle); only its data moves.
+  block.data = moved.data;
+  block.guardBase = moved.guardBase;
   block.size = size;
   return true;
 }
@@ -147,9 +191,15 @@ std::vector<Handle> HandleSuite::PluginHandlesExcept(const std::vector<Handle>& 
   return left;
 }
 
+void HandleSuite::MarkHostOwned(Handle handle) {
+  auto it = blocks_.find(handle);
+  if (it != blocks_.end()) it->second->owner = Owner::Host;
+}
+
 void HandleSuite::Reset() {
   for (auto& [handle, block] : blocks_)
-    std::free(block->data);
+    FreeData(*block);
   blocks_.clear();
   badDisposes_ = 0;
+  quirks_ = HandleQuirks{};
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "HostProfile.h"
 #include "sdk/HandleProcs.h"
 
 class HandleSuite {
@@ -27,6 +28,18 @@ public:
   Ptr Lock(Handle handle);
   void Unlock(Handle handle);
 
+  // With guarded set, each new handle's data ends exactly at an inaccessible page, so
+  // that a plug-in reading or writing past a handle's size faults at once.
+  void SetGuarded(bool guarded) { guarded_ = guarded; }
+  // How the procedures behave for the profile being played (the class's own
+  // methods, which the host uses, are not affected).
+  void SetQuirks(const HandleQuirks& quirks) { quirks_ = quirks; }
+  const HandleQuirks& Quirks() const { return quirks_; }
+  // The host takes over a handle the plug-in handed it (data slot, parameters,
+  // or one the plug-in disposed of through a suite that ignores disposal): it is
+  // no longer the plug-in's to free.
+  void MarkHostOwned(Handle handle);
+
   std::size_t LiveCount() const { return blocks_.size(); }
   // Live handles that the plug-in allocated, leaving out the given ones (the data
   // slot and parameters, which the host keeps for the plug-in by design).
@@ -37,13 +50,20 @@ public:
 
 private:
   struct Block {
-    char* data = nullptr; // the master pointer; its address is the handle
+    char* data = nullptr;      // the master pointer; its address is the handle
+    void* guardBase = nullptr; // the guarded allocation holding data, when guarded
     int32 size = 0;
     int32 locks = 0;
     Owner owner = Owner::Plugin;
     uint32_t id = 0;
   };
+  // Data of size bytes for block (zero-filled), or null; FreeData gives it back.
+  bool AllocateData(Block& block, int32 size);
+  static void FreeData(Block& block);
+
   std::map<Handle, std::unique_ptr<Block>> blocks_;
+  bool guarded_ = false;
   uint32_t nextId_ = 1;
   int badDisposes_ = 0;
+  HandleQuirks quirks_;
 };

@@ -13,6 +13,8 @@ const char* const kHostileUsage =
     "  --handle-procs-version N  offer the handle suite with this version number\n"
     "  --handle-procs-count N    ... and this procedure count\n"
     "  --null-set-size       offer the handle suite without setSizeProc\n"
+    "  --guarded-handles     end each handle's data at an inaccessible page: an\n"
+    "                        access past a handle's size faults\n"
     "  --fail-advance N[,CODE]   advanceState call N of the job fails (default -108)\n"
     "  --abort-in SELECTOR   abortProc answers true while the plug-in runs that\n"
     "                        selector (parameters, prepare, start, continue, finish)\n"
@@ -46,6 +48,10 @@ int ParseHostileOption(const std::vector<std::string>& args, std::size_t& i, Hos
                           a == "--handle-procs-count" || a == "--fail-advance" || a == "--abort-in";
   if (a == "--null-set-size") {
     o.nullSetSize = true;
+    return 1;
+  }
+  if (a == "--guarded-handles") {
+    o.guardedHandles = true;
     return 1;
   }
   if (a == "--report-memory") {

@@ -16,7 +16,8 @@ struct HostileOptions {
   int handleProcsVersion = -1;     // -1: the suite's own
   int handleProcsCount = -1;       // -1: the suite's own
   bool nullSetSize = false;
-  int failAdvanceAt = 0; // 0: never; else that call of advanceState fails
+  bool guardedHandles = false; // each handle's data ends at an inaccessible page
+  int failAdvanceAt = 0;       // 0: never; else that call of advanceState fails
   int16 failAdvanceCode = memFullErr;
   int16 abortInSelector = -1; // -1: never; else abortProc answers true in that selector
   bool reportMemory = false;

@@ -64,9 +64,13 @@ int RunJob(const HostOptions& options) {
     return kExitHostFailure;
   }
   std::string error;
-  std::vector<DialogStep> steps;
+  std::vector<DialogStep> steps, againSteps;
   if (!ParseDialogScript(options.dialogScript, steps, error)) {
     std::fprintf(stderr, "tintara-host: --dialog: %s\n", error.c_str());
+    return kExitHostFailure;
+  }
+  if (!ParseDialogScript(options.dialogAgainScript, againSteps, error)) {
+    std::fprintf(stderr, "tintara-host: --dialog-again: %s\n", error.c_str());
     return kExitHostFailure;
   }
   HostImage image;
@@ -102,7 +106,17 @@ int RunJob(const HostOptions& options) {
   JobOutcome outcome;
   int dialogs = 0;
   {
-    WinPlatform platform(options, steps);
+    // Hosts that unload the library after every run load it again for the next.
+    auto reload = [&]() -> PluginEntryProc {
+      plugin.Unload();
+      std::string reloadError;
+      if (!plugin.Load(options.plugin, reloadError)) {
+        HostTrace().Line("reload refused: %s", reloadError.c_str());
+        return nullptr;
+      }
+      return plugin.Entry();
+    };
+    WinPlatform platform(options, steps, againSteps, reload);
     FilterHost host(options, image, platform);
     outcome = host.Run(plugin.Entry());
     dialogs = platform.Automation().DialogsSeen();

@@ -35,7 +35,12 @@ const char* const kUsage =
     "  --trace FILE          write a call trace\n"
     "  --expect-result N     exit 0 only if the run ends with result N\n"
     "  --batch FILE          run each line of FILE as one job's options\n"
-    "  --quiet               no progress bar\n";
+    "  --quiet               no progress bar\n"
+    "  --profile NAME        play a host: strict (default), pdn, pspi, pspihost,\n"
+    "                        irfanview, photoplus, modern (see docs/hosts.md)\n"
+    "  --dialog-again SCRIPT drive every dialog after the first with this script\n"
+    "  --abort-outside-dialog N  abortProc answers true from its N-th question asked\n"
+    "                        while no dialog is open (the pixels, not the previews)\n";
 
 namespace {
 
@@ -90,6 +95,21 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions& o, std::str
       if (!value(o.dialogScript)) return false;
     } else if (a == "--label") {
       if (!value(o.label)) return false;
+    } else if (a == "--dialog-again") {
+      if (!value(o.dialogAgainScript)) return false;
+    } else if (a == "--profile") {
+      if (!value(v)) return false;
+      o.profile = FindProfile(v);
+      if (o.profile == nullptr) {
+        error = "--profile does not know " + v;
+        return false;
+      }
+    } else if (a == "--abort-outside-dialog") {
+      if (!value(v) || !Ints(v, n, 1) || n[0] < 1) {
+        error = "--abort-outside-dialog wants a count of 1 or more";
+        return false;
+      }
+      o.abortOutsideDialog = n[0];
     } else if (int hostile = ParseHostileOption(args, i, o.hostile, error); hostile != 0) {
       if (hostile < 0) return false;
     } else if (a == "--rect") {

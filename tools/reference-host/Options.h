@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "HostProfile.h"
 #include "Hostility.h"
 #include "sdk/PITypes.h"
 
@@ -14,11 +15,14 @@ struct HostOptions {
   std::string descriptorIn, descriptorOut;
   std::string state;
   std::string dialogScript;
+  std::string dialogAgainScript; // for every dialog after the first; empty: the same script
+  const HostProfile* profile = &StrictProfile();
   bool hasRect = false;
   Rect rect{};
   int32 maxSpace = 64 * 1024 * 1024;
   int runs = 1;
-  int abortAfter = 0; // 0: never
+  int abortAfter = 0;         // 0: never
+  int abortOutsideDialog = 0; // 0: never; else from that question asked with no dialog open
   bool hasPick = false;
   int pick[3] = {0, 0, 0};
   bool hasFore = false;

@@ -31,6 +31,11 @@ HWND CreateHostWindow() {
                          GetModuleHandleA(nullptr), nullptr);
 }
 
+DWORD WINAPI RunCall(LPVOID parameter) {
+  (*static_cast<const std::function<void()>*>(parameter))();
+  return 0;
+}
+
 } // namespace
 
 bool UnattendedDisplay() {
@@ -38,11 +43,45 @@ bool UnattendedDisplay() {
   return value != nullptr && *value != '\0' && *value != '0';
 }
 
-WinPlatform::WinPlatform(const HostOptions& options, std::vector<DialogStep> steps) {
+WinPlatform::WinPlatform(const HostOptions& options, std::vector<DialogStep> steps,
+                         std::vector<DialogStep> againSteps,
+                         std::function<PluginEntryProc()> reload)
+    : reload_(std::move(reload)) {
   window_ = CreateHostWindow();
   attended_ = steps.empty() && !UnattendedDisplay();
   automation_ = std::make_unique<DialogAutomation>(window_, std::move(steps), attended_,
                                                    options.dialogTimeoutMs);
+  automation_->SetLaterSteps(std::move(againSteps));
+}
+
+void WinPlatform::Invoke(const std::function<void()>& call, bool workerThread) {
+  if (!workerThread) {
+    call();
+    return;
+  }
+  // The plug-in on a worker thread; this thread owns the host window and keeps
+  // its messages flowing until the call returns.
+  HANDLE thread =
+      CreateThread(nullptr, 0, RunCall, const_cast<std::function<void()>*>(&call), 0, nullptr);
+  if (thread == nullptr) {
+    HostTrace().Line("worker thread not started; calling on the host thread");
+    call();
+    return;
+  }
+  for (;;) {
+    DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+    if (woke != WAIT_OBJECT_0 + 1) break;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  CloseHandle(thread);
+}
+
+bool WinPlatform::DialogOpen() {
+  return automation_->DialogOfThisThread();
 }
 
 WinPlatform::~WinPlatform() {

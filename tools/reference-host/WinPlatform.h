@@ -11,7 +11,8 @@
 
 class WinPlatform : public HostPlatform {
 public:
-  WinPlatform(const HostOptions& options, std::vector<DialogStep> steps);
+  WinPlatform(const HostOptions& options, std::vector<DialogStep> steps,
+              std::vector<DialogStep> againSteps, std::function<PluginEntryProc()> reload);
   ~WinPlatform() override;
 
   intptr_t Window() override { return reinterpret_cast<intptr_t>(window_); }
@@ -21,6 +22,9 @@ public:
   bool Attended() override { return attended_; }
   void BeginCall(int16 selector) override;
   void EndCall(int16 selector) override;
+  void Invoke(const std::function<void()>& call, bool workerThread) override;
+  PluginEntryProc ReloadPlugin() override { return reload_(); }
+  bool DialogOpen() override;
   double Seconds() override;
   bool ProgressVisible() override;
 
@@ -30,6 +34,7 @@ private:
   HWND window_ = nullptr;
   bool attended_ = true;
   std::unique_ptr<DialogAutomation> automation_;
+  std::function<PluginEntryProc()> reload_;
 };
 
 // True when the wrapper runs the host on a display that no person watches.

@@ -49,14 +49,21 @@ FuzzHost::FuzzHost(FuzzedDataProvider& fuzz) {
   abortAt = fuzz.ConsumeIntegralInRange<int>(-1, 5000);
   extraRowBytes_ = fuzz.ConsumeIntegralInRange<int>(0, 5);
 
+  sizesKnown_ = fuzz.ConsumeBool();
   if (fuzz.ConsumeBool()) {
-    // A parameter record that the host kept: the record's size, arbitrary bytes.
-    const auto size = static_cast<int32>(sizeof(TintParameters));
+    // A parameter record that the host kept, of arbitrary bytes: of the record's size,
+    // or, where the suite tells sizes, of any size up to a little more (a record
+    // saved by an older or newer version, a state that kept only its first bytes).
+    // A host that answers 0 for every size cannot tell the plug-in of a short one.
+    auto size = static_cast<int32>(sizeof(TintParameters));
+    if (sizesKnown_ && r.handleProcs != nullptr)
+      size = fuzz.ConsumeIntegralInRange<int32>(0, size + 8);
     Handle h = New(size);
     for (int32 i = 0; i < size; ++i)
       (*h)[i] = static_cast<char>(fuzz.ConsumeIntegral<uint8>());
     r.parameters = h;
   }
+  nullDataAt_ = fuzz.ConsumeIntegralInRange<int>(-1, 3);
 }
 
 FuzzHost::~FuzzHost() {
@@ -66,7 +73,7 @@ FuzzHost::~FuzzHost() {
   for (Handle h : {reinterpret_cast<Handle>(slot_), Handle{record->parameters}}) {
     if (h != nullptr && handles_.count(h) == 0) DisposePluginHandle(nullptr, h);
   }
-  for (Handle h : handles_) {
+  for (const auto& [h, size] : handles_) {
     std::free(*h);
     std::free(h);
   }
@@ -140,11 +147,16 @@ OSErr FuzzHost::Serve() {
 }
 
 Handle FuzzHost::New(int32 size) {
+  FuzzHost* host = current;
   if (size < 0 || size > (1 << 20)) return nullptr;
   auto h = static_cast<Handle>(std::malloc(sizeof(char*)));
-  *h = static_cast<char*>(std::malloc(size_t(size) + 0)); // exactly the size asked for
-  if (*h == nullptr) *h = static_cast<char*>(std::malloc(1));
-  current->handles_.insert(h);
+  if (++host->newCalls_ == host->nullDataAt_) {
+    *h = nullptr;
+  } else {
+    *h = static_cast<char*>(std::malloc(size_t(size) + 0)); // exactly the size asked for
+    if (*h == nullptr) *h = static_cast<char*>(std::malloc(1));
+  }
+  host->handles_[h] = size;
   return h;
 }
 
@@ -154,8 +166,9 @@ void FuzzHost::Dispose(Handle h) {
   std::free(h);
 }
 
-int32 FuzzHost::GetSize(Handle) {
-  return 0;
+int32 FuzzHost::GetSize(Handle h) {
+  const auto it = current->handles_.find(h);
+  return current->sizesKnown_ && it != current->handles_.end() ? it->second : 0;
 }
 OSErr FuzzHost::SetSize(Handle, int32) {
   return memFullErr;

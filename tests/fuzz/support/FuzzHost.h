@@ -1,11 +1,13 @@
 // A strict host for fuzzing: a 6.0-era FilterRecord allocated at exactly its size,
-// and input and output buffers allocated at exactly the size of the geometry that
-// the plug-in asked for, so that any access outside them is caught.
+// handles and input and output buffers allocated at exactly the size asked for, so
+// that any access outside them is caught. Its handle suite may or may not tell
+// sizes, may hand out a handle without data, and may keep a parameter record of
+// any size.
 #pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <set>
+#include <map>
 
 #include "sdk/FilterRecord.h"
 
@@ -32,7 +34,10 @@ public:
 
 private:
   HandleProcs procs_{};
-  std::set<Handle> handles_;
+  std::map<Handle, int32> handles_; // live handles and their sizes
+  bool sizesKnown_ = false;         // getSizeProc answers the size; otherwise 0
+  int newCalls_ = 0;
+  int nullDataAt_ = -1; // this newProc call (from 1) gives a handle without data
   intptr_t slot_ = 0;
   int16 result_ = 0;
   unsigned char* in_ = nullptr;

@@ -100,6 +100,31 @@ TEST(HandleSuite, CountsLiveHandlesAndLeavesOutTheKeptOnes) {
   EXPECT_EQ(suite.LiveCount(), 0u);
 }
 
+TEST(HandleSuite, GuardedHandlesKeepTheirBytesAcrossResizing) {
+  HandleSuite& suite = HandleSuite::Instance();
+  suite.Reset();
+  suite.SetGuarded(true);
+  HandleProcs* procs = HandleSuite::Procs();
+  Handle h = procs->newProc(5);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(procs->getSizeProc(h), 5);
+  for (int i = 0; i < 5; ++i)
+    (*h)[i] = char('a' + i);
+  ASSERT_EQ(procs->setSizeProc(h, 9), noErr);
+  EXPECT_EQ(std::string(*h, 5), "abcde");
+  EXPECT_EQ(uint8_t((*h)[8]), 0xA5);
+  ASSERT_EQ(procs->setSizeProc(h, 2), noErr);
+  EXPECT_EQ(std::string(*h, 2), "ab");
+  Handle empty = procs->newProc(0);
+  EXPECT_NE(empty, nullptr);
+  EXPECT_EQ(procs->getSizeProc(empty), 0);
+  procs->disposeProc(h);
+  EXPECT_EQ(suite.LiveCount(), 1u);
+  suite.SetGuarded(false);
+  suite.Reset();
+  EXPECT_EQ(suite.LiveCount(), 0u);
+}
+
 TEST(DialogScript, ParsesEveryStep) {
   std::vector<DialogStep> steps;
   std::string error;

@@ -28,6 +28,8 @@ TEST(Hostility, ParsesItsOptionsAndRefusesBadValues) {
   EXPECT_EQ(Parse({"--fail-advance", "3,-50"}, o, error), 1);
   EXPECT_EQ(o.failAdvanceAt, 3);
   EXPECT_EQ(o.failAdvanceCode, -50);
+  EXPECT_EQ(Parse({"--guarded-handles"}, o, error), 1);
+  EXPECT_TRUE(o.guardedHandles);
   EXPECT_EQ(Parse({"--abort-in", "continue"}, o, error), 1);
   EXPECT_EQ(o.abortInSelector, filterSelectorContinue);
   EXPECT_EQ(Parse({"--rect", "1,2,3,4"}, o, error), 0) << "not a hostile option";

@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""Every host profile of the reference host, in every scenario, and the check of
+what came out.
+
+  80-host-profiles.py run WORKDIR HOST PLUGIN   plans the jobs, runs them in as few
+                                                Wine processes as crashes allow,
+                                                checks them and prints the table
+
+Scenarios (the 64-bit plug-in under Wine, its dialog answered by a script): a first
+run (dialog, OK), the host's repeat run, a cancel, an abort in the middle of the
+pixels, the strip path (a small maxSpace, no displayPixels), an image with
+transparency as the host presents it, and a filter rectangle smaller than the image.
+
+The tone rule is computed here, independently of the plug-in: for every pixel of
+the filter rectangle that the host hands over, each enabled channel of the first
+three becomes (p0 + p1 + p2 + tone) / 4 (integer division); every other byte stays
+as it was. A floating selection (transparency as Paint.NET's bridge shows it) also
+leaves wholly transparent pixels alone.
+"""
+import importlib.util
+import json
+import os
+import re
+import subprocess
+import sys
+
+# The PNG reader of the engine check (8-bit RGB or RGBA, as the host writes them).
+_spec = importlib.util.spec_from_file_location(
+    "engine_check", os.path.join(os.path.dirname(os.path.abspath(__file__)), "40-engine-e2e-check.py"))
+_engine_check = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_engine_check)
+read_png = _engine_check.read_png
+
+W, H = 61, 37
+TONE = (200, 30, 117)
+CHOOSE = "r=%d;g=%d;b=%d;check=rgb;ok" % TONE
+PROFILES = ["strict", "pdn", "pspi", "pspihost", "irfanview", "photoplus", "modern"]
+# Hosts that hand the plug-in's record back on a repeat, so that the repeat
+# applies the settings of the first run. GIMP's bridge keeps the record as it was
+# right after Parameters (before the dialog chose anything); IrfanView and the
+# library PhotoDemon embeds keep nothing.
+KEEPS_SETTINGS = {"strict", "pdn", "photoplus", "modern"}
+SHORT_RECT = {"pspihost"}      # the filter rectangle is one pixel short
+FLOATING_RGBA = {"pdn"}        # transparency as a floating selection with a mask
+RECT = (5, 7, 30, 50)
+
+
+def scenarios():
+    """(name, options, expected result, times toned, filter rectangle or None)."""
+    return [
+        ("first", ["--dialog", CHOOSE], 0, 1, None),
+        ("repeat", ["--runs", "2", "--dialog", CHOOSE, "--dialog-again", "ok"], 0, "repeat", None),
+        ("cancel", ["--dialog", "cancel"], -128, 0, None),
+        ("abort", ["--dialog", CHOOSE, "--abort-outside-dialog", str(W * H // 2)], -128, 0, None),
+        ("strip", ["--dialog", CHOOSE, "--max-space", "4000", "--no-display-pixels"], 0, 1, None),
+        ("rgba", ["--dialog", CHOOSE, "--sample-alpha"], 0, 1, None),
+        ("rect", ["--dialog", CHOOSE, "--rect", "%d,%d,%d,%d" % RECT], 0, 1, RECT),
+    ]
+
+
+def plan(work, plugin):
+    jobs = []
+    for profile in PROFILES:
+        for name, options, expected, times, rect in scenarios():
+            label = "%s-%s" % (profile, name)
+            before = os.path.join(work, label + ".before.png")
+            after = os.path.join(work, label + ".after.png")
+            opts = ["--profile", profile, "--sample", "%dx%d" % (W, H)] + options
+            opts += ["--before", before, "--out", after, "--quiet", "--label", label,
+                     "--trace", os.path.join(work, label + ".trace"),
+                     "--expect-result", str(expected)]
+            if times == "repeat":
+                times = 2 if profile in KEEPS_SETTINGS else 1
+            if rect is None:
+                rect = (0, 0, H, W)
+            if profile in SHORT_RECT:
+                rect = (rect[0], rect[1], rect[2] - 1, rect[3] - 1)
+            line = " ".join([plugin] + ["'%s'" % o if (" " in o or ";" in o) else o for o in opts])
+            jobs.append({"label": label, "profile": profile, "scenario": name, "line": line,
+                         "expected": expected, "times": times, "rect": rect,
+                         "floating": profile in FLOATING_RGBA and name == "rgba",
+                         "before": before, "after": after})
+    return jobs
+
+
+def tone_rule(before, w, h, n, rect, times, floating):
+    out = bytearray(before)
+    top, left, bottom, right = rect
+    for _ in range(times):
+        for y in range(top, bottom):
+            for x in range(left, right):
+                i = n * (y * w + x)
+                if floating and out[i + 3] == 0:
+                    continue
+                s = out[i] + out[i + 1] + out[i + 2]
+                for k in range(3):
+                    out[i + k] = (s + TONE[k]) // 4
+    return bytes(out)
+
+
+def run_batches(work, host, jobs):
+    """Runs the jobs in one Wine process; a crash ends a process, so the jobs after
+    the one that crashed run in the next."""
+    outcomes, pending = {}, list(jobs)
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    batch_no = 0
+    while pending:
+        batch_no += 1
+        batch = os.path.join(work, "jobs%d.batch" % batch_no)
+        with open(batch, "w") as f:
+            f.write("\n".join(j["line"] for j in pending) + "\n")
+        try:
+            proc = subprocess.run([os.path.join(root, "scripts", "wine-run"), host, "--batch", batch],
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
+                                  timeout=600)
+            stdout, stderr, hung = proc.stdout.decode(errors="replace"), proc.stderr.decode(errors="replace"), False
+        except subprocess.TimeoutExpired as e:
+            stdout = (e.stdout or b"").decode(errors="replace")
+            stderr, hung = (e.stderr or b"").decode(errors="replace"), True
+        with open(os.path.join(work, "stdout%d" % batch_no), "w") as f:
+            f.write(stdout)
+        with open(os.path.join(work, "stderr%d" % batch_no), "w") as f:
+            f.write(stderr)
+        for line in stdout.splitlines():
+            m = re.match(r"tintara-host: (\S+) \S+ result=(-?\d+) .* leaked=(\d+)", line)
+            if m:
+                outcomes[m.group(1)] = {"result": int(m.group(2)), "leaked": int(m.group(3))}
+        rest = [j for j in pending if j["label"] not in outcomes]
+        if not rest:
+            break
+        what = "hang" if hung else ("crash" if "crash" in stderr else "stopped")
+        outcomes[rest[0]["label"]] = {"result": None, "leaked": None, "failure": what}
+        pending = rest[1:]
+    return outcomes
+
+
+def check(jobs, outcomes):
+    failures, rows = [], {}
+    for job in jobs:
+        label, o = job["label"], outcomes.get(job["label"], {"result": None, "failure": "not run"})
+        result, pixels, leaks = "-", "-", "-"
+        if o.get("result") is None:
+            result = o.get("failure", "none")
+            failures.append("%s: %s" % (label, result))
+        else:
+            result = str(o["result"])
+            leaks = str(o["leaked"])
+            if o["result"] != job["expected"]:
+                failures.append("%s: result %d, expected %d" % (label, o["result"], job["expected"]))
+            if o["leaked"] != 0:
+                failures.append("%s: %d handles of the plug-in leaked" % (label, o["leaked"]))
+            if o["result"] == 0:
+                w, h, n, before = read_png(job["before"])
+                w2, h2, n2, after = read_png(job["after"])
+                want = tone_rule(before, w, h, n, job["rect"], job["times"], job["floating"])
+                if (w, h, n) != (w2, h2, n2) or after != want:
+                    bad = sum(1 for a, b in zip(after, want) if a != b)
+                    failures.append("%s: %d bytes differ from the tone rule" % (label, bad))
+                    pixels = "wrong"
+                else:
+                    pixels = "right"
+            elif os.path.exists(job["after"]):
+                failures.append("%s: result %d but an image was written" % (label, o["result"]))
+                pixels = "written"
+            else:
+                pixels = "kept"
+        rows[(job["profile"], job["scenario"])] = "%s / %s / %s" % (result, pixels, leaks)
+    names = [s[0] for s in scenarios()]
+    lines = ["| profile | " + " | ".join(names) + " |", "|---" * (len(names) + 1) + "|"]
+    for profile in PROFILES:
+        lines.append("| %s | " % profile + " | ".join(rows[(profile, n)] for n in names) + " |")
+    return lines, failures
+
+
+def main():
+    work, host, plugin = sys.argv[2:5]
+    jobs = plan(work, plugin)
+    with open(os.path.join(work, "jobs.json"), "w") as f:
+        json.dump(jobs, f, indent=1)
+    outcomes = run_batches(work, host, jobs)
+    lines, failures = check(jobs, outcomes)
+    print("result / pixels / leaked handles (kept: no image written, as the host discards it)")
+    print("\n".join(lines))
+    for failure in failures:
+        print("FAIL: " + failure, file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
