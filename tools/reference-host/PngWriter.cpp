@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "Checksums.h"
@@ -12,22 +13,19 @@ namespace {
 // Compressed data is written out in IDAT chunks of about this size.
 constexpr std::size_t kChunkBytes = 1 << 20;
 
-void Put32(std::vector<uint8_t>& bytes, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8)
-    bytes.push_back(uint8_t(value >> shift));
+void Store32(uint8_t* bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[i] = uint8_t(value >> (24 - 8 * i));
 }
 
 bool WriteChunk(FILE* file, const char* type, const uint8_t* data, std::size_t size) {
-  std::vector<uint8_t> head;
-  Put32(head, uint32_t(size));
-  head.insert(head.end(), type, type + 4);
-  uint32_t crc = Crc32(head.data() + 4, 4);
-  crc = Crc32(data, size, crc);
-  std::vector<uint8_t> tail;
-  Put32(tail, crc);
-  return std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
+  uint8_t head[8], tail[4];
+  Store32(head, uint32_t(size));
+  std::memcpy(head + 4, type, 4);
+  Store32(tail, Crc32(data, size, Crc32(head + 4, 4)));
+  return std::fwrite(head, 1, 8, file) == 8 &&
          (size == 0 || std::fwrite(data, 1, size, file) == size) &&
-         std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();
+         std::fwrite(tail, 1, 4, file) == 4;
 }
 
 // The Paeth predictor written without branches, so that the row loop vectorises.
@@ -88,13 +86,14 @@ bool WritePng(const std::string& path, const HostImage& image, std::string& erro
     return false;
   }
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> header;
-  Put32(header, uint32_t(image.width));
-  Put32(header, uint32_t(image.height));
+  uint8_t header[13];
+  Store32(header, uint32_t(image.width));
+  Store32(header + 4, uint32_t(image.height));
   // Bit depth 8; colour type 2 (RGB) or 6 (RGBA); deflate; adaptive filters; not interlaced.
-  header.insert(header.end(), {8, uint8_t(image.planes == 4 ? 6 : 2), 0, 0, 0});
+  const uint8_t rest[5] = {8, uint8_t(image.planes == 4 ? 6 : 2), 0, 0, 0};
+  std::memcpy(header + 8, rest, 5);
   bool ok = std::fwrite(kSignature, 1, 8, file.get()) == 8 &&
-            WriteChunk(file.get(), "IHDR", header.data(), header.size());
+            WriteChunk(file.get(), "IHDR", header, sizeof header);
 
   const std::size_t rowBytes = image.RowBytes();
   std::vector<uint8_t> zeros(rowBytes, 0);
