@@ -16,7 +16,7 @@ class PeFile:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe : pe + 4] != b"PE\0\0":
             raise PeError("no PE signature")
-        self.machine, nsections, _, _, _, optsize, self.characteristics = struct.unpack_from(
+        self.machine, nsections, self.timestamp, _, _, optsize, self.characteristics = struct.unpack_from(
             "<HHIIIHH", data, pe + 4
         )
         opt = pe + 24

@@ -11,7 +11,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from verify_plugin import PluginVerifier, expected_pipl_properties  # noqa: E402
+from verify_plugin import REPO, PluginVerifier, expected_pipl_properties  # noqa: E402
 from pefile_lite import PeFile  # noqa: E402
 
 
@@ -63,11 +63,19 @@ def mutations(pe):
         ("cursor hot spot", "hot spot", at(cursor1, struct.pack("<H", 7))),
         ("cursor pixel outside its box", "top-left box", at(cursor1 + 4 + 48 + 128, b"\x00")),
         ("version file flags", "file flags", at(version + 40 + 28, struct.pack("<I", 1))),
+        ("product version number", "product version", at(version + 40 + 20, struct.pack("<I", 0x00090009))),
+        ("link time stamp", "time stamp", at(pe_header(pe) + 8, struct.pack("<I", 0x5F000000))),
+        ("build folder in the file", "names the folder", lambda d: d.extend(REPO.encode())),
         ("language of the dialog", "language", at(pe.resource_language_offsets[(5, "MOSSBRACKETPARAM")], struct.pack("<I", 0x409))),
         ("export directory name", "library name", replace(b"MOSSBRACKET.8bf\0", b"MOSSBRACKET.8bg\0")),
         ("export name", "exports", at(export_name_offset(pe), b"ENTRYPOINX")),
         ("imported DLL", "imported DLLs", replace(b"USER32.dll\0", b"USER33.dll\0")),
     ]
+
+
+def pe_header(pe):
+    """File offset of the PE signature."""
+    return struct.unpack_from("<I", pe.data, 0x3C)[0]
 
 
 def export_name_offset(pe):

@@ -7,6 +7,7 @@ Usage: verify_plugin.py FILE...   (the target is taken from the PE header)
 Prints one line per failed check and exits 1 when any check fails."""
 
 import os
+import re
 import struct
 import sys
 
@@ -73,13 +74,29 @@ CURSORS = {
     105: (2, (6, 4), (13, 11), "HandClosed.txt"),
 }
 
+
+
+def project_version():
+    """The release number (four integers) from project(... VERSION ...) in the
+    top-level CMakeLists.txt, the one place that the build takes it from."""
+    with open(os.path.join(REPO, "CMakeLists.txt"), encoding="utf-8") as f:
+        match = re.search(r"project\(\s*Tintara\s+VERSION\s+(\d+)\.(\d+)\.(\d+)\.(\d+)", f.read())
+    if not match:
+        raise SystemExit("CMakeLists.txt: no four-part project VERSION")
+    return tuple(int(n) for n in match.groups())
+
+
+VERSION = project_version()
+VERSION_DOTTED = ".".join(map(str, VERSION))
+VERSION_COMMAS = ", ".join(map(str, VERSION))
+
 VERSION_STRINGS = {
     "FileDescription": "Tintara Photoshop Plug-In",
-    "FileVersion": "1, 1, 0, 1",
+    "FileVersion": VERSION_COMMAS,
     "InternalName": "Tintara",
     "OriginalFilename": "Tintara.8bf",
     "ProductName": "Tintara Photoshop Plug-In",
-    "ProductVersion": "1, 1, 0, 1",
+    "ProductVersion": VERSION_COMMAS,
 }
 
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "VERSION.DLL", "MSVCRT.DLL"}
@@ -215,7 +232,7 @@ class PluginVerifier:
             self.expect("About text ends with an empty line", lines[5], "")
             self.expect("About text lines 1, 3, 4, 5 filled", all(lines[i] for i in (0, 2, 3, 4)), True)
             self.expect("About product line names Tintara", "Tintara" in lines[0], True)
-            self.expect("About version line carries 1.1.0.1", "1.1.0.1" in lines[2], True)
+            self.expect("About version line carries " + VERSION_DOTTED, VERSION_DOTTED in lines[2], True)
         self.expect("About text has no carriage return", "\r" in about, False)
         # LoadStringA converts through the ANSI code page (932 under a Japanese
         # locale) into buffers of 255 and 60 bytes that include the zero.
@@ -295,8 +312,8 @@ class PluginVerifier:
             f = struct.unpack("<13I", fixed)
             self.expect("version signature", hex(f[0]), hex(0xFEEF04BD))
             self.expect("version structure version", hex(f[1]), hex(0x00010000))
-            self.expect("file version", (f[2] >> 16, f[2] & 0xFFFF, f[3] >> 16, f[3] & 0xFFFF), (1, 1, 0, 1))
-            self.expect("product version", (f[4] >> 16, f[4] & 0xFFFF, f[5] >> 16, f[5] & 0xFFFF), (1, 1, 0, 1))
+            self.expect("file version", (f[2] >> 16, f[2] & 0xFFFF, f[3] >> 16, f[3] & 0xFFFF), VERSION)
+            self.expect("product version", (f[4] >> 16, f[4] & 0xFFFF, f[5] >> 16, f[5] & 0xFFFF), VERSION)
             self.expect("file flags mask", hex(f[6]), hex(0x17))
             self.expect("file flags", f[7], 0)
             self.expect("file OS (VOS__WINDOWS32)", f[8], 4)
@@ -335,6 +352,10 @@ class PluginVerifier:
         self.notes.append("target " + machine)
         self.expect("PE32+ header matches the machine", pe.is64, machine == "x64")
         self.expect("file is a DLL", bool(pe.characteristics & 0x2000), True)
+        # Reproducible builds: no link time and no folder of the build machine.
+        self.expect("link time stamp", pe.timestamp, 0)
+        for folder in sorted({REPO, os.path.dirname(os.path.abspath(self.path))}):
+            self.expect("file names the folder " + folder, folder.encode() in pe.data, False)
 
         library, names = pe.exports()
         self.expect("export directory library name", library, "MOSSBRACKET.8bf")

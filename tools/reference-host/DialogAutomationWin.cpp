@@ -80,6 +80,51 @@ BOOL CALLBACK FindProc(HWND window, LPARAM param) {
   return FALSE;
 }
 
+// Width that a control leaves for its caption, in pixels, as the system draws it:
+// a check box's glyph and the gap after it (13 + 4 at 96 dpi), a push button's
+// edges (3 on each side), a static text's whole width. Group boxes and
+// owner-drawn controls are not measured.
+int CaptionRoom(HWND control) {
+  RECT client;
+  GetClientRect(control, &client);
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  const std::string kind = ClassName(control);
+  if (kind == "Static") return client.right;
+  if (kind != "Button") return -1;
+  switch (style & BS_TYPEMASK) {
+  case BS_CHECKBOX:
+  case BS_AUTOCHECKBOX:
+  case BS_RADIOBUTTON:
+  case BS_AUTORADIOBUTTON:
+    return client.right - 17;
+  case BS_PUSHBUTTON:
+  case BS_DEFPUSHBUTTON:
+    return client.right - 6;
+  default:
+    return -1;
+  }
+}
+
+BOOL CALLBACK TraceCaptionProc(HWND control, LPARAM) {
+  const int room = CaptionRoom(control);
+  const int length = GetWindowTextLengthW(control);
+  if (room < 0 || length == 0 || !IsWindowVisible(control)) return TRUE;
+  std::wstring caption(std::size_t(length) + 1, L'\0');
+  GetWindowTextW(control, caption.data(), length + 1);
+  HDC dc = GetDC(control);
+  HGDIOBJ old =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT needed{0, 0, 0, 0};
+  // DT_CALCRECT measures the caption as drawn, without the mnemonic's ampersand.
+  DrawTextW(dc, caption.c_str(), length, &needed, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  HostTrace().Line("dialog caption id=%d \"%s\" width=%ld room=%d %s", GetDlgCtrlID(control),
+                   Utf8Text(control).c_str(), needed.right, room,
+                   needed.right <= room ? "fits" : "cut");
+  return TRUE;
+}
+
 BOOL CALLBACK AnyDialogProc(HWND window, LPARAM param) {
   auto* finder = reinterpret_cast<Finder*>(param);
   if (window == finder->host || ClassName(window) != "#32770") return TRUE;
@@ -178,7 +223,10 @@ void DialogAutomation::Appeared(HWND window) {
                    parameter ? "parameters" : "other", Utf8Text(window).c_str(),
                    owner == host_ ? "host" : (owner ? "other" : "none"), r.top, r.left, r.bottom,
                    r.right, static_cast<unsigned long>(since_ - begun_));
-  if (parameter) TraceState();
+  if (parameter) {
+    EnumChildWindows(window, TraceCaptionProc, 0);
+    TraceState();
+  }
 }
 
 void DialogAutomation::AnswerMessageBox(HWND box) {
@@ -556,13 +604,16 @@ bool CaptureWindow(HWND window, const std::string& path, std::string& error) {
     error = "the window has no area";
     return false;
   }
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+  // Read from the window's own device context rather than the screen: that gives
+  // what the window has painted so far, while the screen (under Wine, the X
+  // server) may not have been sent its latest painting yet.
+  HDC windowDc = GetWindowDC(window);
+  HDC memory = CreateCompatibleDC(windowDc);
   BITMAPINFO info = TopDownBgrxInfo(width, height);
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
   GdiFlush();
   HostImage image;
   image.width = width;
@@ -578,6 +629,6 @@ bool CaptureWindow(HWND window, const std::string& path, std::string& error) {
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  ReleaseDC(window, windowDc);
   return SaveImageFile(path, image, error);
 }

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The release archive. scripts/package builds it twice from the committed tree: the
+# first build with its checks (verifier, a run of each plug-in in its host), the
+# second later, in a folder elsewhere, without them. Both archives must be
+# byte-identical (the checker names the differing bytes otherwise). Then the
+# archive's contents are checked, and the 64-bit plug-in unpacked from it is run
+# with scripts/apply and must give the tone rule's image.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+work=$root/build/stage-release
+check=$root/tests/stages/85-release-check.py
+rm -rf "$work"
+mkdir -p "$work"
+elsewhere=$(mktemp -d)
+trap 'rm -rf "$elsewhere"' EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+host=()
+[ -x build/win64/tintara-host.exe ] && host=(--host "$root/build/win64/tintara-host.exe")
+first=$(scripts/package --out "$work/a" --work "$work/build-a" "${host[@]}") ||
+  fail "scripts/package failed"
+second=$(scripts/package --out "$elsewhere/b" --work "$elsewhere/deeper/build-b" --no-checks 2>/dev/null) ||
+  fail "the second scripts/package failed"
+[ "$(basename "$first")" = "Tintara-$(cat "$work/build-a/src/build/win64/VERSION").zip" ] ||
+  fail "archive name $first does not carry the built version"
+python3 "$check" same "$first" "$second" || fail "two builds of one commit differ"
+
+commit_time=$(git log -1 --format=%ct HEAD)
+python3 "$check" contents "$first" README.md "$commit_time" \
+  "$root" "$work" "$elsewhere" "$(hostname)" "${USER:-}" "$(id -un)" "$HOME" ||
+  fail "the archive's contents"
+
+unpacked=$work/unpacked
+python3 "$check" extract "$first" "$unpacked"
+runs=$work/build-a/runs
+scripts/apply --plugin "$unpacked/64-bit/Tintara.8bf" "$runs/before64.png" "$work/applied.png" \
+  --state "$work/applied.state" --dialog "r=12;g=250;b=99;check=rb;ok" --dialog-timeout 20000 --quiet \
+  >"$work/apply.log" 2>&1 || { cat "$work/apply.log" >&2; fail "scripts/apply on the unpacked plug-in"; }
+python3 tests/stages/40-engine-e2e-check.py rule "$runs/before64.png" "$work/applied.png" "$work/applied.state" ||
+  fail "the unpacked plug-in's image is not the tone rule's"
+echo "release archive: $(basename "$first"), reproducible, checked and applied"
