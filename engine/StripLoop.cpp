@@ -10,16 +10,19 @@ namespace {
 constexpr Fixed kUnitRate = 65536;
 constexpr int16 kFullPadding = 255;
 
-// A strip bottom below the filter rectangle is allowed, but it must stay a 16-bit
-// coordinate: past the largest one it would wrap to an inverted rectangle.
-int16 StripBottom(int16 top, int16 rows) {
-  return int16(std::min<int32>(int32(top) + rows, std::numeric_limits<int16>::max()));
+// The last strip ends at the filter rectangle's bottom: a host that pads only
+// requests reaching above or left of the image reads past its own pixels for one
+// that overhangs the bottom, and rows there are never toned anyway. The bottom also
+// stays a 16-bit coordinate. An empty rectangle still gets its one row.
+int16 StripBottom(int16 top, int16 rows, int16 filterBottom) {
+  const int32 limit = std::max<int32>(filterBottom, int32(top) + 1);
+  return int16(std::min<int32>({int32(top) + rows, limit, std::numeric_limits<int16>::max()}));
 }
 
 void SetStripRectangles(FilterRecord* fr, int16 top, int16 rows) {
   fr->inRect = fr->filterRect;
   fr->inRect.top = top;
-  fr->inRect.bottom = StripBottom(top, rows);
+  fr->inRect.bottom = StripBottom(top, rows, fr->filterRect.bottom);
   fr->maskRect = fr->inRect;
   fr->outRect = fr->maskRect;
 }

@@ -2,14 +2,19 @@
 """Every host profile of the reference host, in every scenario, and the check of
 what came out.
 
-  80-host-profiles.py run WORKDIR HOST PLUGIN   plans the jobs, runs them in as few
-                                                Wine processes as crashes allow,
-                                                checks them and prints the table
+  80-host-profiles.py run WORKDIR HOST PLUGIN [HOST32 PLUGIN32]
+      plans the jobs, runs them in as few host processes as crashes allow (the
+      64-bit host under Wine, the emulated 32-bit host under qemu-i386), checks
+      them and prints one table per file
 
-Scenarios (the 64-bit plug-in under Wine, its dialog answered by a script): a first
-run (dialog, OK), the host's repeat run, a cancel, an abort in the middle of the
-pixels, the strip path (a small maxSpace, no displayPixels), an image with
-transparency as the host presents it, and a filter rectangle smaller than the image.
+Scenarios: a first run, the host's repeat run, a cancel, an abort in the middle of
+the pixels, the strip path (a small maxSpace, no displayPixels), an image with
+transparency as the host presents it, and a filter rectangle smaller than the image,
+on the preview path and in strips. The 64-bit file runs with its dialog, answered
+by a script. The emulated host has no dialog: there the tone comes from a kept
+parameter record, the scripting descriptor says not to show the dialog, and the
+cancel is the user's answer to the plug-in's first abortProc question (before any
+pixel), as a host's cancel button gives it.
 
 The tone rule is computed here, independently of the plug-in: for every pixel of
 the filter rectangle that the host hands over, each enabled channel of the first
@@ -21,6 +26,7 @@ import importlib.util
 import json
 import os
 import re
+import struct
 import subprocess
 import sys
 
@@ -48,21 +54,62 @@ RECT = (5, 7, 30, 50)
 def scenarios():
     """(name, options, expected result, times toned, filter rectangle or None)."""
     return [
-        ("first", ["--dialog", CHOOSE], 0, 1, None),
+        # The host's colour picker first: each host answers it its own way (GIMP's
+        # bridge refuses every colour request), then the fields set the tone.
+        ("first", ["--dialog", "pick;" + CHOOSE, "--pick", "10,20,30"], 0, 1, None),
         ("repeat", ["--runs", "2", "--dialog", CHOOSE, "--dialog-again", "ok"], 0, "repeat", None),
         ("cancel", ["--dialog", "cancel"], -128, 0, None),
         ("abort", ["--dialog", CHOOSE, "--abort-outside-dialog", str(W * H // 2)], -128, 0, None),
         ("strip", ["--dialog", CHOOSE, "--max-space", "4000", "--no-display-pixels"], 0, 1, None),
         ("rgba", ["--dialog", CHOOSE, "--sample-alpha"], 0, 1, None),
         ("rect", ["--dialog", CHOOSE, "--rect", "%d,%d,%d,%d" % RECT], 0, 1, RECT),
+        ("strip-rect", ["--dialog", CHOOSE, "--rect", "%d,%d,%d,%d" % RECT, "--max-space", "1000",
+                        "--no-display-pixels"], 0, 1, RECT),
     ]
 
 
-def plan(work, plugin):
+# The parameter record as both builds lay it out (40 bytes): the tone at byte 4,
+# stripRows at 20, mode at 24, zoom at 32, the three channel switches at 34.
+def toned_record():
+    data = bytearray(40)
+    struct.pack_into("<hhh", data, 4, *TONE)
+    struct.pack_into("<h", data, 20, 1)
+    data[24:28] = b"1Doo"  # 'moD1' stored little-endian
+    struct.pack_into("<h", data, 32, 1)
+    data[34:37] = b"\x01\x01\x01"
+    return bytes(data)
+
+
+def scenarios_without_dialog(state):
+    kept = ["--no-parameters", "--state", state, "--play", "dontdisplay"]
+    return [
+        ("first", kept, 0, 1, None),
+        ("repeat", kept + ["--runs", "2"], 0, "repeat", None),
+        ("cancel", kept + ["--abort-after", "1"], -128, 0, None),
+        ("abort", kept + ["--abort-after", str(W * H // 2)], -128, 0, None),
+        ("strip", kept + ["--max-space", "4000", "--no-display-pixels"], 0, 1, None),
+        ("rgba", kept + ["--sample-alpha"], 0, 1, None),
+        ("rect", kept + ["--rect", "%d,%d,%d,%d" % RECT], 0, 1, RECT),
+        ("strip-rect", kept + ["--rect", "%d,%d,%d,%d" % RECT, "--max-space", "1000",
+                               "--no-display-pixels"], 0, 1, RECT),
+    ]
+
+
+def plan(work, plugin, file_label, dialog):
     jobs = []
     for profile in PROFILES:
-        for name, options, expected, times, rect in scenarios():
-            label = "%s-%s" % (profile, name)
+        if dialog:
+            cases = scenarios()
+        else:
+            # Each job gets its own copy of the record: the host writes it back.
+            cases = []
+            for case in scenarios_without_dialog("STATE"):
+                state = os.path.join(work, "%s-%s-%s.state" % (file_label, profile, case[0]))
+                with open(state, "w") as f:
+                    f.write("tintara-host-parameters 40\n" + " ".join("%02x" % b for b in toned_record()) + "\n")
+                cases.append((case[0], [state if o == "STATE" else o for o in case[1]]) + case[2:])
+        for name, options, expected, times, rect in cases:
+            label = "%s-%s-%s" % (file_label, profile, name)
             before = os.path.join(work, label + ".before.png")
             after = os.path.join(work, label + ".after.png")
             opts = ["--profile", profile, "--sample", "%dx%d" % (W, H)] + options
@@ -70,7 +117,10 @@ def plan(work, plugin):
                      "--trace", os.path.join(work, label + ".trace"),
                      "--expect-result", str(expected)]
             if times == "repeat":
-                times = 2 if profile in KEEPS_SETTINGS else 1
+                # Without a dialog GIMP's bridge repeats the record it kept from an
+                # earlier process on every run.
+                keeps = KEEPS_SETTINGS | (set() if dialog else {"pspi"})
+                times = 2 if profile in keeps else 1
             if rect is None:
                 rect = (0, 0, H, W)
             if profile in SHORT_RECT:
@@ -98,33 +148,32 @@ def tone_rule(before, w, h, n, rect, times, floating):
     return bytes(out)
 
 
-def run_batches(work, host, jobs):
-    """Runs the jobs in one Wine process; a crash ends a process, so the jobs after
+def run_batches(work, command, jobs, name):
+    """Runs the jobs in one host process; a crash ends a process, so the jobs after
     the one that crashed run in the next."""
     outcomes, pending = {}, list(jobs)
     env = dict(os.environ)
     env.pop("DISPLAY", None)
-    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     batch_no = 0
     while pending:
         batch_no += 1
-        batch = os.path.join(work, "jobs%d.batch" % batch_no)
+        batch = os.path.join(work, "%s%d.batch" % (name, batch_no))
         with open(batch, "w") as f:
             f.write("\n".join(j["line"] for j in pending) + "\n")
         try:
-            proc = subprocess.run([os.path.join(root, "scripts", "wine-run"), host, "--batch", batch],
+            proc = subprocess.run(command + ["--batch", batch],
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
                                   timeout=600)
             stdout, stderr, hung = proc.stdout.decode(errors="replace"), proc.stderr.decode(errors="replace"), False
         except subprocess.TimeoutExpired as e:
             stdout = (e.stdout or b"").decode(errors="replace")
             stderr, hung = (e.stderr or b"").decode(errors="replace"), True
-        with open(os.path.join(work, "stdout%d" % batch_no), "w") as f:
+        with open(os.path.join(work, "%s%d.stdout" % (name, batch_no)), "w") as f:
             f.write(stdout)
-        with open(os.path.join(work, "stderr%d" % batch_no), "w") as f:
+        with open(os.path.join(work, "%s%d.stderr" % (name, batch_no)), "w") as f:
             f.write(stderr)
         for line in stdout.splitlines():
-            m = re.match(r"tintara-host: (\S+) \S+ result=(-?\d+) .* leaked=(\d+)", line)
+            m = re.match(r"tintara-host(?:32)?: (\S+) \S+ result=(-?\d+) .* leaked=(\d+)", line)
             if m:
                 outcomes[m.group(1)] = {"result": int(m.group(2)), "leaked": int(m.group(3))}
         rest = [j for j in pending if j["label"] not in outcomes]
@@ -176,16 +225,25 @@ def check(jobs, outcomes):
 
 def main():
     work, host, plugin = sys.argv[2:5]
-    jobs = plan(work, plugin)
-    with open(os.path.join(work, "jobs.json"), "w") as f:
-        json.dump(jobs, f, indent=1)
-    outcomes = run_batches(work, host, jobs)
-    lines, failures = check(jobs, outcomes)
-    print("result / pixels / leaked handles (kept: no image written, as the host discards it)")
-    print("\n".join(lines))
-    for failure in failures:
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    files = [("x64", [os.path.join(root, "scripts", "wine-run"), host], plugin, True)]
+    if len(sys.argv) >= 7:
+        files.append(("x86", ["timeout", "--kill-after=10", "600", "qemu-i386", sys.argv[5]],
+                      sys.argv[6], False))
+    all_failures = []
+    for file_label, command, plugin_file, dialog in files:
+        jobs = plan(work, plugin_file, file_label, dialog)
+        with open(os.path.join(work, file_label + "-jobs.json"), "w") as f:
+            json.dump(jobs, f, indent=1)
+        outcomes = run_batches(work, command, jobs, file_label)
+        lines, failures = check(jobs, outcomes)
+        print("%s file (%s): result / pixels / leaked handles (kept: no image written, as the "
+              "host discards a failed run)" % (file_label, "with the dialog" if dialog else "without a dialog"))
+        print("\n".join(lines))
+        all_failures += failures
+    for failure in all_failures:
         print("FAIL: " + failure, file=sys.stderr)
-    return 1 if failures else 0
+    return 1 if all_failures else 0
 
 
 if __name__ == "__main__":

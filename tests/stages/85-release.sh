@@ -21,6 +21,7 @@ fail() {
 
 host=()
 [ -x build/win64/tintara-host.exe ] && host=(--host "$root/build/win64/tintara-host.exe")
+[ -x build/host32/tintara-host32 ] && host+=(--host32 "$root/build/host32/tintara-host32")
 first=$(scripts/package --out "$work/a" --work "$work/build-a" "${host[@]}") ||
   fail "scripts/package failed"
 second=$(scripts/package --out "$elsewhere/b" --work "$elsewhere/deeper/build-b" --no-checks 2>/dev/null) ||

@@ -48,6 +48,15 @@ OSErr BufferServer::Fill(Served& target, const HostImage& from, const Rect& rect
     target = Served{};
     return paramErr;
   }
+  if (profile_.overhangFails && rate == 65536 && rect.top >= 0 && rect.left >= 0 &&
+      rect.top < image_.height && rect.left < image_.width &&
+      (rect.bottom > image_.height || rect.right > image_.width)) {
+    HostTrace().Line("  %s %s starts inside the image and reaches past its edge: no padding, "
+                     "the surface read runs past the end -> paramErr",
+                     what, RectText(rect).c_str());
+    target = Served{};
+    return paramErr;
+  }
   int width = rect.right - rect.left, height = rect.bottom - rect.top;
   int planes = hi - lo + 1;
   // Rows are padded to four bytes, as in most hosts, so that a plug-in that

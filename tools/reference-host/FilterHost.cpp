@@ -22,6 +22,8 @@ constexpr char hostSupportsFractionalSampling = 2;
 constexpr int16 plugIncolorServicesBackgroundColor = 0;
 constexpr int16 plugIncolorServicesForegroundColor = 1;
 constexpr OSErr errPlugInHostInsufficient = -30900;
+// What a data slot held in another process (a heap address there).
+constexpr intptr_t kEarlierProcessSlot = 0x00CB5090;
 
 // A copy of a handle's bytes, as a host that keeps plug-in data between runs
 // takes it. False when the handle is not one of this host's.
@@ -198,13 +200,13 @@ void FilterHost::SetUpDescriptor(bool repeat) {
   if (!options_.descriptors || record_->descriptorParameters == nullptr) return;
   descriptorParameters_ = PIDescriptorParameters{};
   descriptorParameters_.descriptorParametersVersion = kCurrentDescriptorParametersVersion;
+  descriptorParameters_.playInfo =
+      options_.playGiven ? options_.playInfo : ProfilePlayInfo(profile_, repeat, options_.playInfo);
   if (profile_.descriptorProcsNull) {
     // The suites' place is there, but nothing in it: no procedures, no descriptor.
-    descriptorParameters_.playInfo = ProfilePlayInfo(profile_, repeat, options_.playInfo);
     descriptorParameters_.recordInfo = plugInDialogOptional;
     return;
   }
-  descriptorParameters_.playInfo = ProfilePlayInfo(profile_, repeat, options_.playInfo);
   descriptorParameters_.recordInfo = plugInDialogOptional;
   descriptorParameters_.readDescriptorProcs = DescriptorReadProcs();
   descriptorParameters_.writeDescriptorProcs = DescriptorWriteProcs();
@@ -304,7 +306,17 @@ void FilterHost::EndRun() {
 
 int16 FilterHost::RunOnce(int run) {
   const bool repeat = run > 0;
-  if (repeat) RestoreForRepeat();
+  if (repeat) {
+    RestoreForRepeat();
+  } else if (profile_.repeat == RepeatKeeps::SavedAtParameters && !options_.parameters) {
+    // A run without Parameters repeats one of an earlier process, whose data slot
+    // value this host kept: a heap address of that process, no handle of this one.
+    // The parameters it kept (here: the loaded state) come back on every repeat.
+    haveKeptParameters_ = CopyHandleBytes(parameters_, keptParameters_);
+    keptSlotValue_ = kEarlierProcessSlot;
+    dataSlot_ = keptSlotValue_;
+    HostTrace().Line("repeat of an earlier process: slot=0x%08x", unsigned(dataSlot_));
+  }
   SetUpRecord();
   HostTrace().Line("run %d profile=%s image=%dx%d planes=%d filterRect=%s maxSpace=%d", run + 1,
                    profile_.name.c_str(), image_.width, image_.height, record_->planes,

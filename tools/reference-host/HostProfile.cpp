@@ -22,6 +22,7 @@ std::vector<HostProfile> MakeProfiles() {
   pdn.name = "pdn";
   pdn.hostSig = FourCC("NDP.");
   pdn.defaultPadding = plugInWantsErrorOnBoundsException;
+  pdn.overhangFails = true;
   pdn.samplingSupport = 1;
   pdn.workerThread = true;
   pdn.firstPlayInfo = plugInDialogDisplay;

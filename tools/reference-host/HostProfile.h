@@ -41,11 +41,14 @@ struct HostProfile {
   int16 defaultPadding = plugInWantsEdgeReplication;
   char samplingSupport = 2; // 0 none, 1 integral rates, 2 any rate
   Fixed defaultRate = 65536;
-  bool rateIgnored = false;             // buffers are always served at full resolution
-  bool zeroColumnBytes = false;         // inColumnBytes and outColumnBytes stay 0
-  bool freshBuffers = false;            // new buffers at every request, pixels outside the image
-                                        // left as whatever the new memory held
-  bool clipRectsInPlace = false;        // requested rectangles clipped to the image in the record
+  bool rateIgnored = false;      // buffers are always served at full resolution
+  bool zeroColumnBytes = false;  // inColumnBytes and outColumnBytes stay 0
+  bool freshBuffers = false;     // new buffers at every request, pixels outside the image
+                                 // left as whatever the new memory held
+  bool clipRectsInPlace = false; // requested rectangles clipped to the image in the record
+  // A request that starts inside the image and reaches past its right or bottom
+  // edge gets no padding: the host's read of its surface runs past the end and fails.
+  bool overhangFails = false;
   bool ignoreLoPlane = false;           // the first planes of the pixel, whatever inLoPlane says
   bool coloursAsBytes = false;          // RGBColor fields hold 0..255
   bool filterRectShort = false;         // filterRect one pixel short on the right and bottom

@@ -29,7 +29,7 @@ const char* const kUsage =
     "  --abort-after N       abortProc answers true from its N-th call on\n"
     "  --descriptor-in FILE  descriptor handed to Start (text, or JSON if .json)\n"
     "  --descriptor-out FILE descriptor that Finish recorded\n"
-    "  --play display|dontdisplay|silent   playInfo (default dontdisplay)\n"
+    "  --play display|dontdisplay|silent   playInfo (default dontdisplay, or the profile's)\n"
     "  --dialog SCRIPT       drive the plug-in's dialog (see README)\n"
     "  --dialog-timeout MS   cancel a dialog left open this long\n"
     "  --trace FILE          write a call trace\n"
@@ -190,6 +190,7 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions& o, std::str
         o.pick[c] = n[c];
     } else if (a == "--play") {
       if (!value(v)) return false;
+      o.playGiven = true;
       if (v == "display")
         o.playInfo = plugInDialogDisplay;
       else if (v == "dontdisplay")

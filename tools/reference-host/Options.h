@@ -29,6 +29,7 @@ struct HostOptions {
   int fore[3] = {0, 0, 0};    // foreground colour (foreColor); default black
   int failAdvanceStateAt = 0; // the advanceState call (1-based) that fails; 0: none
   int16 playInfo = plugInDialogDontDisplay;
+  bool playGiven = false; // --play given: it wins over the profile's playInfo
   bool about = false;
   bool parameters = true;
   bool handleProcs = true;

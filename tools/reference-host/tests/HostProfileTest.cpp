@@ -225,8 +225,13 @@ TEST(HostProfile, PaintNetBridgeErrsOnBoundsAndMasksTheFloatingSelection) {
   BufferServer server(image, Rect{0, 0, 3, 4}, Profile("pdn"));
   Record rec(3);
   rec.r.haveMask = 1;
-  Ask(rec.r, Rect{0, 0, 4, 4}, 0, 2, plugInWantsErrorOnBoundsException);
-  EXPECT_EQ(server.Serve(rec.r, "serve"), paramErr);
+  Ask(rec.r, Rect{-1, 0, 3, 4}, 0, 2, plugInWantsErrorOnBoundsException);
+  EXPECT_EQ(server.Serve(rec.r, "serve"), paramErr) << "out of bounds, padding left at its default";
+  Ask(rec.r, Rect{-1, 0, 3, 4}, 0, 2, 255);
+  EXPECT_EQ(server.Serve(rec.r, "serve"), noErr) << "padded above the image";
+  Ask(rec.r, Rect{2, 0, 4, 4}, 0, 2, 255);
+  EXPECT_EQ(server.Serve(rec.r, "serve"), paramErr)
+      << "a strip that starts inside and overhangs the bottom gets no padding";
   Ask(rec.r, Rect{0, 0, 3, 4}, 0, 2, plugInWantsErrorOnBoundsException);
   ASSERT_EQ(server.Serve(rec.r, "serve"), noErr);
   const auto* mask = static_cast<const uint8_t*>(rec.r.maskData);
