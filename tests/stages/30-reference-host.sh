@@ -271,5 +271,42 @@ check "Tintara strip path: two runs, result 0" test "$(field tintara-strips resu
 check "Tintara strip path: every selector returned 0" bash -c "! grep -E '^result ' '$ts' | grep -vq 'noErr'"
 check "Tintara strip path: nothing leaked over two runs" test "$(field tintara-strips leaked)/$(field tintara-strips handles)" = "0/2"
 
+# --- malformed files and options: a message and exit status 2, never a crash ----
+printf '[{"type": "long", "value": 1}]\n' >"$W/bad-nokey.json"
+printf '[{"key": "rows", "value": 1}]\n' >"$W/bad-notype.json"
+printf '[{"value": 1}]\n' >"$W/bad-valuealone.json"
+printf "'rows 'long' 1\n" >"$W/bad-code.txt"
+printf 'tintara-host-parameters\n' >"$W/bad-state-magic.txt"
+printf 'tintara-host-parameters 8\n01 02\n' >"$W/bad-state-short.txt"
+printf 'P6\n64 64\n255\nonly a few bytes' >"$W/bad-short.ppm"
+python3 - "$W/advance-before.png" "$W/bad-crc.png" <<'P'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+data[len(data) // 2] ^= 0x10  # inside the image data; the chunk's CRC no longer matches
+open(sys.argv[2], 'wb').write(data)
+P
+cat >"$W/bad-jobs.txt" <<J
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-nokey.json --quiet
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-notype.json --quiet
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-valuealone.json --quiet
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-code.txt --quiet
+$T/TestFilter.8bf --sample 16x16 --state $W/bad-state-magic.txt --quiet
+$T/TestFilter.8bf --sample 16x16 --state $W/bad-state-short.txt --quiet
+$T/TestFilter.8bf --in $W/bad-crc.png --quiet
+$T/TestFilter.8bf --in $W/bad-short.ppm --quiet
+$T/TestFilter.8bf --sample 100x100 --rect 0,0,65573,61 --quiet
+J
+"$root/scripts/wine-run" "$root/$B/tintara-host.exe" --batch "$W/bad-jobs.txt" >"$W/bad-stdout.txt" 2>"$W/bad-stderr.txt"
+status=$?
+check "malformed files: every job refused as a host failure, none crashed (exit 2)" test "$status" = 2
+for message in 'bad-nokey.json: object 0 has no "key"' 'bad-notype.json: object 0 has no "type"' \
+  'bad-valuealone.json: object 0 has no "key"' "bad-code.txt: line 1: four-character code" \
+  "bad-state-magic.txt has no byte count" "bad-state-short.txt is truncated: it holds 2 of the 8 bytes" \
+  "bad-crc.png: chunk 1 (IDAT) fails its CRC check" "bad-short.ppm: the header claims 64x64 pixels" \
+  "--rect 0,0,65573,61: 65573 does not fit the host's 16-bit coordinates"; do
+  check "malformed: $message" has "$W/bad-stderr.txt" "$message"
+done
+check "malformed: no job ran the plug-in" test "$(grep -c ' runs=0 ' "$W/bad-stdout.txt")/$(grep -c 'runs=' "$W/bad-stdout.txt")" = 6/6
+
 echo "$pass passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -22,8 +22,48 @@ constexpr uint32_t typeAlias = FourCC("alis");
 constexpr uint32_t typeObject = FourCC("Objc");
 constexpr OSErr errAECoercionFail = -1700;
 
+// The four bytes of a code as they are.
+std::string CodeBytes(uint32_t code) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i)
+    bytes[std::size_t(i)] = char((code >> (24 - 8 * i)) & 0xFF);
+  return bytes;
+}
+
+// 'abcd' for a code of printable characters; otherwise all four bytes escaped as
+// '\xNN\xNN\xNN\xNN', so that no code is written as another.
 std::string Quote4(uint32_t code) {
-  return "'" + FourCCText(code) + "'";
+  const std::string bytes = CodeBytes(code);
+  bool printable = true;
+  for (unsigned char c : bytes)
+    printable = printable && c >= 0x20 && c < 0x7F;
+  if (printable) return "'" + bytes + "'";
+  std::string text = "'";
+  char buffer[8];
+  for (unsigned char c : bytes) {
+    std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+    text += buffer;
+  }
+  return text + "'";
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads the escaped form of a code, '\xNN\xNN\xNN\xNN', starting at its first quote.
+bool EscapedCode(const std::string& line, std::size_t i, std::string& bytes) {
+  if (line.size() - i < 18 || line[i + 17] != '\'') return false;
+  bytes.clear();
+  for (std::size_t at = i + 1; at < i + 17; at += 4) {
+    const int high = HexValue(line[at + 2]), low = HexValue(line[at + 3]);
+    if (line[at] != '\\' || line[at + 1] != 'x' || high < 0 || low < 0) return false;
+    bytes += char(high * 16 + low);
+  }
+  return true;
 }
 
 std::string Number(double value) {
@@ -61,12 +101,17 @@ bool Tokenize(const std::string& line, std::vector<std::string>& tokens, std::st
     } else if (c == '#' && tokens.empty()) {
       return true; // a comment line
     } else if (c == '\'') {
-      if (i + 5 >= line.size() || line[i + 5] != '\'') {
-        error = "four-character code must be quoted as 'abcd'";
+      std::string bytes;
+      if (i + 5 < line.size() && line[i + 5] == '\'') {
+        tokens.push_back("'" + line.substr(i + 1, 4));
+        i += 6;
+      } else if (EscapedCode(line, i, bytes)) {
+        tokens.push_back("'" + bytes);
+        i += 18;
+      } else {
+        error = "four-character code must be quoted as 'abcd' or '\\xNN\\xNN\\xNN\\xNN'";
         return false;
       }
-      tokens.push_back("'" + line.substr(i + 1, 4));
-      i += 6;
     } else if (c == '"') {
       std::string text;
       ++i;
@@ -128,7 +173,8 @@ bool ParseItem(const std::vector<std::string>& t, DescriptorItem& item, std::str
   case typeInteger:
     ok = t.size() == 3 && Double(t[2], number) && number == std::floor(number) &&
          std::fabs(number) <= 2147483647.0;
-    item.integer = int32_t(number);
+    // Converted only once it is known to fit: a wider value would be undefined.
+    item.integer = ok ? int32_t(number) : 0;
     break;
   case typeFloat:
     ok = t.size() == 3 && Double(t[2], item.number);
@@ -699,8 +745,8 @@ std::string DescriptorToJson(const Descriptor& descriptor) {
   for (const auto& item : descriptor.items) {
     json += first ? "\n" : ",\n";
     first = false;
-    json += "  {\"key\": " + Escaped(FourCCText(item.key)) +
-            ", \"type\": " + Escaped(FourCCText(item.type));
+    json += "  {\"key\": " + Escaped(CodeBytes(item.key)) +
+            ", \"type\": " + Escaped(CodeBytes(item.type));
     switch (item.type) {
     case typeInteger:
       json += ", \"value\": " + std::to_string(item.integer);
@@ -710,21 +756,21 @@ std::string DescriptorToJson(const Descriptor& descriptor) {
       break;
     case typeUnitFloat:
       json +=
-          ", \"unit\": " + Escaped(FourCCText(item.unit)) + ", \"value\": " + Number(item.number);
+          ", \"unit\": " + Escaped(CodeBytes(item.unit)) + ", \"value\": " + Number(item.number);
       break;
     case typeBoolean:
       json += std::string(", \"value\": ") + (item.boolean ? "true" : "false");
       break;
     case typeEnumerated:
-      json += ", \"enumType\": " + Escaped(FourCCText(item.unit)) +
-              ", \"value\": " + Escaped(FourCCText(item.value));
+      json += ", \"enumType\": " + Escaped(CodeBytes(item.unit)) +
+              ", \"value\": " + Escaped(CodeBytes(item.value));
       break;
     case typeClass:
-      json += ", \"value\": " + Escaped(FourCCText(item.unit));
+      json += ", \"value\": " + Escaped(CodeBytes(item.unit));
       break;
     case typeObject:
       json +=
-          ", \"class\": " + Escaped(FourCCText(item.unit)) + ", \"value\": " + Escaped(item.text);
+          ", \"class\": " + Escaped(CodeBytes(item.unit)) + ", \"value\": " + Escaped(item.text);
       break;
     default:
       json += ", \"value\": " + Escaped(item.text);
@@ -779,6 +825,13 @@ struct JsonReader {
     }
     return Take('"');
   }
+  // Only white space may follow the array.
+  bool End(std::string& message) {
+    Space();
+    if (i == s.size()) return true;
+    message = "text after the JSON array";
+    return false;
+  }
   // A scalar as the text form's token: strings get a leading '"'.
   bool Scalar(std::string& out) {
     Space();
@@ -796,8 +849,21 @@ struct JsonReader {
   }
 };
 
-std::string Code4(const std::string& scalar) {
-  return "'" + scalar.substr(1);
+// A field holding a four-character code must be a JSON string of four characters;
+// it becomes the text form's 'abcd' token.
+bool CodeField(const std::map<std::string, std::string>& fields, const std::string& name,
+               std::string& token, std::string& error) {
+  const auto field = fields.find(name);
+  if (field == fields.end()) {
+    error = "has no \"" + name + "\"";
+    return false;
+  }
+  if (field->second.size() != 5 || field->second[0] != '"') {
+    error = "\"" + name + "\" is not a string of four characters";
+    return false;
+  }
+  token = "'" + field->second.substr(1);
+  return true;
 }
 
 } // namespace
@@ -809,7 +875,8 @@ bool DescriptorFromJson(const std::string& text, Descriptor& descriptor, std::st
     error = "JSON descriptor must be an array";
     return false;
   }
-  if (json.Take(']')) return true;
+  if (json.Take(']')) return json.End(error);
+  int index = 0;
   do {
     if (!json.Take('{')) {
       error = "expected an object in the JSON array";
@@ -828,24 +895,49 @@ bool DescriptorFromJson(const std::string& text, Descriptor& descriptor, std::st
       error = "malformed JSON object";
       return false;
     }
-    std::vector<std::string> tokens = {Code4(fields["key"]), Code4(fields["type"])};
-    for (const char* extra : {"unit", "enumType", "class"}) {
-      if (fields.count(extra)) tokens.push_back(Code4(fields[extra]));
+    const std::string where = "object " + std::to_string(index) + " ";
+    std::vector<std::string> tokens(2);
+    if (!CodeField(fields, "key", tokens[0], error) ||
+        !CodeField(fields, "type", tokens[1], error)) {
+      error = where + error;
+      return false;
     }
-    std::string value = fields["value"];
+    for (const char* extra : {"unit", "enumType", "class"}) {
+      if (fields.count(extra) == 0) continue;
+      tokens.emplace_back();
+      if (!CodeField(fields, extra, tokens.back(), error)) {
+        error = where + error;
+        return false;
+      }
+    }
     uint32_t type = 0;
-    ParseFourCC(fields["type"].substr(1), type);
-    if ((type == typeEnumerated || type == typeClass) && !value.empty()) value = Code4(value);
+    ParseFourCC(tokens[1].substr(1), type);
+    std::string value;
+    bool ok = fields.count("value") != 0;
+    if (ok && (type == typeEnumerated || type == typeClass))
+      ok = CodeField(fields, "value", value, error);
+    else if (ok)
+      value = fields.at("value");
+    else
+      error = "has no \"value\"";
+    if (!ok) {
+      error = where + error;
+      return false;
+    }
     tokens.push_back(value);
     DescriptorItem item;
-    if (!ParseItem(tokens, item, error)) return false;
+    if (!ParseItem(tokens, item, error)) {
+      error = where + error;
+      return false;
+    }
     descriptor.Put(item);
+    ++index;
   } while (json.Take(','));
   if (!json.Take(']')) {
     error = "JSON array not closed";
     return false;
   }
-  return true;
+  return json.End(error);
 }
 
 bool LoadDescriptorFile(const std::string& path, Descriptor& descriptor, std::string& error) {

@@ -32,9 +32,11 @@ struct Descriptor {
 // One item per line: 'Amnt' 'UntF' '#Prc' 42.5 / 'disP' 'enum' 'mooD' 'moD1' /
 // 'entI' 'bool' true / 'Cnt ' 'long' 3 / 'Flt ' 'doub' 0.5 / 'Nm  ' 'TEXT' "text" /
 // 'Cls ' 'type' 'Lyr ' / 'Als ' 'alis' "bytes" / 'Obj ' 'Objc' 'Cls ' "nested text".
+// A code with a byte outside printable ASCII is written '\xNN\xNN\xNN\xNN'.
 std::string DescriptorToText(const Descriptor& descriptor);
 bool DescriptorFromText(const std::string& text, Descriptor& descriptor, std::string& error);
-// A JSON array of {"key", "type", "unit"/"enumType"/"class", "value"} objects.
+// A JSON array of {"key", "type", "unit"/"enumType"/"class", "value"} objects; codes
+// are strings of four characters. Anything else is refused with the object named.
 std::string DescriptorToJson(const Descriptor& descriptor);
 bool DescriptorFromJson(const std::string& text, Descriptor& descriptor, std::string& error);
 

@@ -7,6 +7,7 @@
 
 #include "HandleSuite.h"
 #include "Pipl.h"
+#include "StateFile.h"
 #include "Trace.h"
 
 namespace {
@@ -466,31 +467,27 @@ JobOutcome FilterHost::Run(PluginEntryProc entry) {
 
 bool FilterHost::LoadState(std::string& error) {
   if (options_.state.empty()) return true;
-  std::ifstream file(options_.state);
+  std::ifstream file(options_.state, std::ios::binary);
   if (!file) return true; // the first run creates it
   if (!options_.handleProcs) {
     error = "--state needs the handle suite (the parameters are a host handle)";
     return false;
   }
-  std::string magic;
-  std::size_t size = 0;
-  file >> magic >> size;
-  if (magic != "tintara-host-parameters" || size > 1 << 20) {
-    error = options_.state + " is not a parameters file of this host";
+  std::stringstream content;
+  content << file.rdbuf();
+  std::vector<uint8_t> bytes;
+  if (file.bad() || !ParseStateFile(content.str(), bytes, error)) {
+    error = options_.state + " " + (file.bad() ? "cannot be read" : error);
     return false;
   }
-  Handle handle = HandleSuite::Instance().New(int32(size), HandleSuite::Owner::Plugin);
-  for (std::size_t i = 0; i < size; ++i) {
-    unsigned value = 0;
-    if (!(file >> std::hex >> value) || value > 255) {
-      HandleSuite::Instance().Dispose(handle);
-      error = options_.state + " is truncated";
-      return false;
-    }
-    (*handle)[i] = char(value);
+  Handle handle = HandleSuite::Instance().New(int32(bytes.size()), HandleSuite::Owner::Plugin);
+  if (handle == nullptr) {
+    error = "no memory for the parameters of " + options_.state;
+    return false;
   }
+  if (!bytes.empty()) std::memcpy(*handle, bytes.data(), bytes.size());
   parameters_ = handle;
-  HostTrace().Line("state loaded %zu bytes from %s", size, options_.state.c_str());
+  HostTrace().Line("state loaded %zu bytes from %s", bytes.size(), options_.state.c_str());
   return true;
 }
 
@@ -501,14 +498,8 @@ bool FilterHost::SaveState(std::string& error) {
     return false;
   }
   std::ofstream file(options_.state, std::ios::binary);
-  int32 size = HandleSuite::Instance().Size(parameters_);
-  file << "tintara-host-parameters " << size << "\n";
-  char buffer[4];
-  for (int32 i = 0; i < size; ++i) {
-    std::snprintf(buffer, sizeof buffer, "%02x", unsigned(uint8_t((*parameters_)[i])));
-    file << buffer << ((i % 32 == 31) ? "\n" : " ");
-  }
-  file << "\n";
+  file << StateFileText(reinterpret_cast<const uint8_t*>(*parameters_),
+                        std::size_t(HandleSuite::Instance().Size(parameters_)));
   if (!file) {
     error = "cannot write " + options_.state;
     return false;

@@ -1,32 +1,71 @@
 #include "HostImage.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+
+#include "ImageFileChecks.h"
+#include "PngWriter.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_ONLY_PNM
 #define STBI_ONLY_BMP
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image.h>
-#include <stb_image_write.h>
+
+namespace {
+
+// The largest side the host's 16-bit rectangles leave room for.
+constexpr int kMaxSide = 30000;
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  long size = -1;
+  if (file && std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
+  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+    error = "cannot read image " + path;
+    return false;
+  }
+  // The decoder takes the length as an int.
+  if (size > long(INT_MAX)) {
+    error = "image " + path + " is larger than 2 GB";
+    return false;
+  }
+  bytes.resize(std::size_t(size));
+  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+    error = "cannot read image " + path;
+    return false;
+  }
+  return true;
+}
+
+} // namespace
 
 bool LoadImageFile(const std::string& path, HostImage& image, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  if (!CheckImageBytes(bytes, error)) {
+    error = "damaged image " + path + ": " + error;
+    return false;
+  }
   int width = 0, height = 0, channels = 0;
-  if (!stbi_info(path.c_str(), &width, &height, &channels)) {
+  const int size = int(bytes.size());
+  if (!stbi_info_from_memory(bytes.data(), size, &width, &height, &channels)) {
     error =
         "cannot read image " + path + ": " + (stbi_failure_reason() ? stbi_failure_reason() : "?");
     return false;
   }
-  int wanted = (channels == 2 || channels == 4) ? 4 : 3;
-  unsigned char* data = stbi_load(path.c_str(), &width, &height, &channels, wanted);
-  if (data == nullptr) {
-    error = "cannot decode image " + path + ": " + stbi_failure_reason();
+  // Checked before decoding, so that a header's claim cannot make the host allocate.
+  if (width > kMaxSide || height > kMaxSide) {
+    error = "image " + path + " is larger than the 30000 pixels the host's 16-bit rectangles allow";
     return false;
   }
-  if (width > 30000 || height > 30000) {
-    stbi_image_free(data);
-    error = "image " + path + " is larger than the 30000 pixels the host's 16-bit rectangles allow";
+  int wanted = (channels == 2 || channels == 4) ? 4 : 3;
+  unsigned char* data =
+      stbi_load_from_memory(bytes.data(), size, &width, &height, &channels, wanted);
+  if (data == nullptr) {
+    error = "cannot decode image " + path + ": " + stbi_failure_reason();
     return false;
   }
   image.width = width;
@@ -39,27 +78,20 @@ bool LoadImageFile(const std::string& path, HostImage& image, std::string& error
 
 bool SaveImageFile(const std::string& path, const HostImage& image, std::string& error) {
   bool ppm = path.size() > 4 && path.compare(path.size() - 4, 4, ".ppm") == 0;
-  if (ppm) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-      error = "cannot write " + path;
-      return false;
-    }
-    std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height);
-    for (int row = 0; row < image.height; ++row) {
-      for (int col = 0; col < image.width; ++col)
-        std::fwrite(image.At(row, col), 1, 3, file);
-    }
-    bool ok = std::fclose(file) == 0;
-    if (!ok) error = "cannot write " + path;
-    return ok;
-  }
-  if (!stbi_write_png(path.c_str(), image.width, image.height, image.planes, image.pixels.data(),
-                      int(image.RowBytes()))) {
-    error = "cannot write PNG " + path;
+  if (!ppm) return WritePng(path, image, error);
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    error = "cannot write " + path;
     return false;
   }
-  return true;
+  std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height);
+  for (int row = 0; row < image.height; ++row) {
+    for (int col = 0; col < image.width; ++col)
+      std::fwrite(image.At(row, col), 1, 3, file);
+  }
+  bool ok = std::fclose(file) == 0;
+  if (!ok) error = "cannot write " + path;
+  return ok;
 }
 
 namespace {

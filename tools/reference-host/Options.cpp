@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,8 +48,10 @@ bool Ints(const std::string& text, int* values, int count) {
   const char* p = text.c_str();
   for (int i = 0; i < count; ++i) {
     char* end = nullptr;
+    errno = 0;
     long value = std::strtol(p, &end, 10);
-    if (end == p) return false;
+    // Values that an int cannot hold are refused rather than wrapped.
+    if (end == p || errno == ERANGE || value < INT_MIN || value > INT_MAX) return false;
     values[i] = int(value);
     p = end;
     if (i + 1 < count) {
@@ -112,6 +116,13 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions& o, std::str
       if (!value(v) || !Ints(v, n, 4)) {
         error = "--rect wants T,L,B,R";
         return false;
+      }
+      for (int coordinate : n) {
+        if (coordinate < INT16_MIN || coordinate > INT16_MAX) {
+          error = "--rect " + v + ": " + std::to_string(coordinate) +
+                  " does not fit the host's 16-bit coordinates";
+          return false;
+        }
       }
       o.hasRect = true;
       o.rect = Rect{int16(n[0]), int16(n[1]), int16(n[2]), int16(n[3])};

@@ -44,6 +44,84 @@ TEST(Descriptor, MalformedTextIsRefusedWithTheLine) {
   EXPECT_FALSE(DescriptorFromJson("{\"key\": \"Amnt\"}", d, error));
 }
 
+TEST(Descriptor, CodesOfAnyBytesKeepTheirValueInBothForms) {
+  // Codes with bytes outside printable ASCII are written escaped; two such keys
+  // must not come back as one.
+  Descriptor d;
+  DescriptorItem item;
+  item.type = FourCC("long");
+  item.key = 0x436E8CDBu;
+  item.integer = 1;
+  d.Put(item);
+  item.key = 0x436E0A09u;
+  item.integer = 2;
+  d.Put(item);
+  const std::string text = DescriptorToText(d);
+  EXPECT_EQ(text, "'\\x43\\x6E\\x8C\\xDB' 'long' 1\n'\\x43\\x6E\\x0A\\x09' 'long' 2\n");
+  for (bool json : {false, true}) {
+    Descriptor back;
+    std::string error;
+    ASSERT_TRUE(json ? DescriptorFromJson(DescriptorToJson(d), back, error)
+                     : DescriptorFromText(text, back, error))
+        << error;
+    ASSERT_EQ(back.items.size(), 2u);
+    EXPECT_EQ(back.items[0].key, 0x436E8CDBu);
+    EXPECT_EQ(back.items[1].key, 0x436E0A09u);
+  }
+}
+
+TEST(Descriptor, MalformedJsonIsRefusedWithoutThrowing) {
+  const char* const bad[] = {
+      "[{\"type\": \"long\", \"value\": 1}]",                   // no key
+      "[{\"key\": \"Cnt \", \"value\": 1}]",                    // no type
+      "[{\"value\": 1}]",                                       // a value alone
+      "[{\"key\": \"Cnt \"}]",                                  //
+      "[{\"key\": \"Cnt \", \"type\": \"long\"}]",              // no value
+      "[{\"key\": 1234, \"type\": \"long\", \"value\": 1}]",    // a code that is no string
+      "[{\"key\": xCnt1, \"type\": \"long\", \"value\": 1}]",   //
+      "[{\"key\": \"Cnt\", \"type\": \"long\", \"value\": 1}]", // three characters
+      "[{\"key\": \"e   \", \"type\": \"enum\", \"enumType\": \"ab\", \"value\": \"abcd\"}]",
+      "[{\"key\": \"e   \", \"type\": \"enum\", \"enumType\": \"abcd\", \"value\": 5}]",
+      "[{\"key\": \"c   \", \"type\": \"type\", \"value\": \"\"}]",
+      "[] trailing",
+      "[{\"key\": \"Cnt \", \"type\": \"long\", \"value\": 1},]",
+      "",
+      "[",
+      "{",
+      "\"",
+      "[{",
+      "[{\"key\"",
+      "[{\"key\":",
+      "[{\"key\": \"\\u",
+      "42",
+  };
+  for (const char* text : bad) {
+    Descriptor d;
+    std::string error;
+    bool ok = true;
+    EXPECT_NO_THROW(ok = DescriptorFromJson(text, d, error)) << text;
+    EXPECT_FALSE(ok) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+  // Every cut of a valid file is refused, never thrown over.
+  Descriptor d;
+  std::string error;
+  ASSERT_TRUE(DescriptorFromText(kAllTypes, d, error)) << error;
+  const std::string json = DescriptorToJson(d);
+  const std::size_t end = json.find_last_of(']');
+  for (std::size_t size = 0; size < end; ++size) {
+    Descriptor cut;
+    bool ok = true;
+    EXPECT_NO_THROW(ok = DescriptorFromJson(json.substr(0, size), cut, error)) << size;
+    EXPECT_FALSE(ok) << size;
+  }
+  // The object is named in the message.
+  EXPECT_FALSE(DescriptorFromJson("[{\"key\": \"a   \", \"type\": \"long\", \"value\": 1}, "
+                                  "{\"key\": \"b   \", \"type\": \"long\"}]",
+                                  d, error));
+  EXPECT_NE(error.find("object 1"), std::string::npos) << error;
+}
+
 TEST(Descriptor, LaterDuplicateReplacesEarlier) {
   Descriptor d;
   std::string error;

@@ -202,10 +202,18 @@ TEST(Options, ParsesTheCommandLine) {
                                        {"p", "--play", "loud"},
                                        {"p", "--frob"},
                                        {"p", "q"},
-                                       {"p", "--in"}}) {
+                                       {"p", "--in"},
+                                       // Coordinates beyond 16 bits are refused, not wrapped.
+                                       {"p", "--rect", "0,0,65573,61"},
+                                       {"p", "--rect", "0,-32769,1,1"},
+                                       {"p", "--max-space", "4294967296"},
+                                       {"p", "--runs", "99999999999999999999"}}) {
     HostOptions fresh;
     EXPECT_FALSE(ParseOptions(bad, fresh, error));
   }
+  HostOptions largest;
+  ASSERT_TRUE(ParseOptions({"p", "--rect", "0,0,32767,30000"}, largest, error)) << error;
+  EXPECT_EQ(largest.rect.bottom, 32767);
   EXPECT_EQ(SplitCommandLine("a \"b c\" 'd e' f\\ g # note"),
             (std::vector<std::string>{"a", "b c", "d e", "f g"}));
 }

@@ -1,0 +1,269 @@
+// The image files of the host: the checksums, the PNG writer's output read back by
+// the decoder, and the refusal of damaged or cut-off PNG, PNM and BMP files.
+#include <gtest/gtest.h>
+
+#include <stb_image.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "Checksums.h"
+#include "Deflate.h"
+#include "HostImage.h"
+#include "ImageFileChecks.h"
+#include "PngWriter.h"
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "tintara-image-" + name;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+enum class Content { Noise, Flat, Gradient };
+
+HostImage MakeImage(int width, int height, int planes, Content content) {
+  HostImage image;
+  image.width = width;
+  image.height = height;
+  image.planes = planes;
+  image.pixels.resize(image.RowBytes() * std::size_t(height));
+  std::mt19937 random(uint32_t(width * 131 + height * 7 + planes));
+  for (int row = 0; row < height; ++row) {
+    for (int col = 0; col < width; ++col) {
+      uint8_t* pixel = image.At(row, col);
+      for (int p = 0; p < planes; ++p) {
+        switch (content) {
+        case Content::Noise:
+          pixel[p] = uint8_t(random());
+          break;
+        case Content::Flat:
+          pixel[p] = uint8_t(40 * p + 7);
+          break;
+        case Content::Gradient:
+          pixel[p] = uint8_t(row * (p + 1) + col * 3 + int(random() % 3));
+          break;
+        }
+      }
+    }
+  }
+  return image;
+}
+
+TEST(Checksums, MatchTheStandardCheckValues) {
+  const std::string digits = "123456789";
+  const auto* data = reinterpret_cast<const uint8_t*>(digits.data());
+  EXPECT_EQ(Crc32(data, digits.size()), 0xCBF43926u);
+  // Continuing over pieces gives the checksum of the whole, at every split.
+  for (std::size_t split = 0; split <= digits.size(); ++split)
+    EXPECT_EQ(Crc32(data + split, digits.size() - split, Crc32(data, split)), 0xCBF43926u);
+  const std::string wiki = "Wikipedia";
+  EXPECT_EQ(Adler32(reinterpret_cast<const uint8_t*>(wiki.data()), wiki.size()), 0x11E60398u);
+  // Long runs of 0xFF are where the sums would overflow without the periodic modulo.
+  std::vector<uint8_t> ones(100000, 0xFF);
+  uint32_t a = 1, b = 0;
+  for (uint8_t byte : ones) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  EXPECT_EQ(Adler32(ones.data(), ones.size()), b << 16 | a);
+}
+
+TEST(PngWriter, WhatItWritesDecodesToTheSamePixels) {
+  struct Case {
+    int width, height, planes;
+    Content content;
+  };
+  // Single pixels and columns (no left or upper neighbours), odd widths, and images
+  // larger than one deflate block (runs then reach back across a block's start),
+  // with content that makes literals, runs or both.
+  const Case cases[] = {
+      {1, 1, 3, Content::Noise},    {1, 1, 4, Content::Flat},         {1, 9, 3, Content::Gradient},
+      {7, 5, 3, Content::Noise},    {5, 7, 4, Content::Gradient},     {300, 300, 4, Content::Noise},
+      {600, 400, 3, Content::Flat}, {640, 200, 3, Content::Gradient}, {1000, 3, 4, Content::Flat}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "x" +
+                 std::to_string(c.planes) + " content " + std::to_string(int(c.content)));
+    const HostImage image = MakeImage(c.width, c.height, c.planes, c.content);
+    const std::string path = TempPath("roundtrip.png");
+    std::string error;
+    ASSERT_TRUE(SaveImageFile(path, image, error)) << error;
+    EXPECT_TRUE(CheckImageBytes(ReadBytes(path), error)) << error;
+    HostImage back;
+    ASSERT_TRUE(LoadImageFile(path, back, error)) << error;
+    EXPECT_EQ(back.width, c.width);
+    EXPECT_EQ(back.height, c.height);
+    EXPECT_EQ(back.planes, c.planes);
+    EXPECT_TRUE(back.pixels == image.pixels);
+    std::remove(path.c_str());
+  }
+}
+
+TEST(PngWriter, FlatImagesShrinkToRuns) {
+  const HostImage flat = MakeImage(1000, 1000, 3, Content::Flat);
+  const std::string path = TempPath("flat.png");
+  std::string error;
+  ASSERT_TRUE(WritePng(path, flat, error)) << error;
+  // 3 MB of one colour: the runs must carry it, not one literal per byte.
+  EXPECT_LT(ReadBytes(path).size(), 20000u);
+  std::remove(path.c_str());
+}
+
+TEST(Deflate, SkewedFrequenciesKeepCodesWithinFifteenBits) {
+  // Byte k occurs as often as the k-th Fibonacci number: a plain Huffman tree over
+  // these would be 25 levels deep, beyond what deflate allows.
+  std::vector<uint8_t> data;
+  uint32_t f0 = 1, f1 = 1;
+  for (int k = 0; k < 26; ++k) {
+    data.insert(data.end(), f0, uint8_t(k * 7));
+    const uint32_t next = f0 + f1;
+    f0 = f1;
+    f1 = next;
+  }
+  std::shuffle(data.begin(), data.end(), std::mt19937(5));
+  std::vector<uint8_t> out;
+  ZlibCompressor zlib(out);
+  // Uneven pieces, so that blocks end in the middle of writes.
+  for (std::size_t i = 0; i < data.size(); i += 77777)
+    zlib.Write(data.data() + i, std::min<std::size_t>(77777, data.size() - i));
+  zlib.Finish();
+  int size = 0;
+  char* decoded =
+      stbi_zlib_decode_malloc(reinterpret_cast<const char*>(out.data()), int(out.size()), &size);
+  ASSERT_NE(decoded, nullptr) << stbi_failure_reason();
+  EXPECT_EQ(std::size_t(size), data.size());
+  EXPECT_EQ(std::memcmp(decoded, data.data(), data.size()), 0);
+  stbi_image_free(decoded);
+  const uint32_t adler = Adler32(data.data(), data.size());
+  const uint8_t* tail = out.data() + out.size() - 4;
+  EXPECT_EQ(uint32_t(tail[0]) << 24 | uint32_t(tail[1]) << 16 | uint32_t(tail[2]) << 8 | tail[3],
+            adler);
+}
+
+TEST(Deflate, EmptyStreamIsValid) {
+  std::vector<uint8_t> out;
+  ZlibCompressor zlib(out);
+  zlib.Finish();
+  int size = -1;
+  char* decoded =
+      stbi_zlib_decode_malloc(reinterpret_cast<const char*>(out.data()), int(out.size()), &size);
+  ASSERT_NE(decoded, nullptr) << stbi_failure_reason();
+  EXPECT_EQ(size, 0);
+  stbi_image_free(decoded);
+}
+
+class DamagedFiles : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const std::string path = TempPath("good.png");
+    ASSERT_TRUE(WritePng(path, MakeImage(40, 30, 3, Content::Gradient), error)) << error;
+    png = ReadBytes(path);
+    std::remove(path.c_str());
+  }
+  bool Accepted(const std::vector<uint8_t>& bytes) {
+    error.clear();
+    return CheckImageBytes(bytes, error);
+  }
+  std::vector<uint8_t> png;
+  std::string error;
+};
+
+TEST_F(DamagedFiles, PngWithABadCrcOrCutShortIsRefused) {
+  ASSERT_TRUE(Accepted(png)) << error;
+  std::vector<uint8_t> flipped = png;
+  flipped[png.size() / 2] ^= 0x10; // inside the image data
+  EXPECT_FALSE(Accepted(flipped));
+  EXPECT_NE(error.find("CRC"), std::string::npos) << error;
+  std::vector<uint8_t> badHeader = png;
+  badHeader[16] ^= 1; // the width, covered by IHDR's CRC
+  EXPECT_FALSE(Accepted(badHeader));
+  // Cut anywhere before the end of IEND: after the signature, in a chunk's length, data or CRC.
+  for (std::size_t size :
+       {std::size_t(8), std::size_t(20), png.size() / 2, png.size() - 12, png.size() - 1}) {
+    EXPECT_FALSE(Accepted(std::vector<uint8_t>(png.begin(), png.begin() + ptrdiff_t(size))))
+        << size;
+  }
+  std::vector<uint8_t> trailing = png;
+  trailing.insert(trailing.end(), {1, 2, 3});
+  EXPECT_TRUE(Accepted(trailing)) << error; // what follows IEND is not read
+  std::vector<uint8_t> huge = png;
+  huge[33] = 0xFF; // the first IDAT's length: past the end of the file
+  EXPECT_FALSE(Accepted(huge));
+}
+
+TEST_F(DamagedFiles, PnmAndBmpMustHoldEveryPixelTheirHeadersClaim) {
+  const std::vector<uint8_t> pixels(12, 0x80);
+  std::vector<uint8_t> ppm = Bytes("P6\n# a comment\n2 2\n255\n");
+  ppm.insert(ppm.end(), pixels.begin(), pixels.end());
+  EXPECT_TRUE(Accepted(ppm)) << error;
+  ppm.pop_back();
+  EXPECT_FALSE(Accepted(ppm));
+  std::vector<uint8_t> wide = Bytes("P6 2 2 65535 ");
+  wide.insert(wide.end(), 24, 0x10); // two bytes per sample above 255
+  EXPECT_TRUE(Accepted(wide)) << error;
+  wide.resize(wide.size() - 12);
+  EXPECT_FALSE(Accepted(wide));
+  EXPECT_FALSE(Accepted(Bytes("P5 3000 2000 255\n")));
+  EXPECT_FALSE(Accepted(Bytes("P6 2 2")));
+  EXPECT_FALSE(Accepted(Bytes("P6 99999999999 1 255\n")));
+
+  // A 2x2 24-bit BMP: rows of 6 bytes padded to 8, the data at byte 54.
+  std::vector<uint8_t> bmp(54 + 16, 0);
+  const auto put32 = [&](std::size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+      bmp[at + std::size_t(i)] = uint8_t(value >> (8 * i));
+  };
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put32(2, uint32_t(bmp.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, 2);
+  put32(22, 2);
+  bmp[26] = 1;
+  bmp[28] = 24;
+  EXPECT_TRUE(Accepted(bmp)) << error;
+  std::vector<uint8_t> cut(bmp.begin(), bmp.end() - 1);
+  EXPECT_FALSE(Accepted(cut));
+  put32(22, 0x7FFFFFFF); // a height far beyond the file
+  EXPECT_FALSE(Accepted(bmp));
+}
+
+TEST_F(DamagedFiles, LoadingRefusesThemWithAMessage) {
+  std::vector<uint8_t> flipped = png;
+  flipped[png.size() / 2] ^= 0x10;
+  const std::string path = TempPath("damaged.png");
+  WriteBytes(path, flipped);
+  HostImage image;
+  EXPECT_FALSE(LoadImageFile(path, image, error));
+  EXPECT_NE(error.find("CRC"), std::string::npos) << error;
+  WriteBytes(path, Bytes("P6\n4 4\n255\nshort"));
+  EXPECT_FALSE(LoadImageFile(path, image, error));
+  EXPECT_NE(error.find("file holds"), std::string::npos) << error;
+  // A well-formed header whose size the host cannot take is refused before decoding.
+  std::vector<uint8_t> big = Bytes("P5 40000 1 255\n");
+  big.insert(big.end(), 40000, 0);
+  WriteBytes(path, big);
+  EXPECT_FALSE(LoadImageFile(path, image, error));
+  EXPECT_NE(error.find("30000"), std::string::npos) << error;
+  std::remove(path.c_str());
+}
+
+} // namespace
