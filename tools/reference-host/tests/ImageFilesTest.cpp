@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stb_image.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,8 +20,10 @@
 
 namespace {
 
+// Named after the process as well: the native and sanitizer suites (and other
+// checkouts on the machine) run these tests at the same time in the same folder.
 std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + "tintara-image-" + name;
+  return ::testing::TempDir() + "tintara-image-" + std::to_string(getpid()) + "-" + name;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
