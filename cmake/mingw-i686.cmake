@@ -12,9 +12,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 # ENTRYPOINT, the dialog and window procedures, DllMain and every callback work
 # on any stack. The loops themselves are unchanged; only those prologues grow.
 # TINTARA_ASSUME_ALIGNED_STACK builds the file without this, for the test that
-# shows the fault it prevents.
+# shows the fault it prevents. The flag is a compile option rather than an initial
+# flags value, so that changing the option in an existing build folder takes effect.
 option(TINTARA_ASSUME_ALIGNED_STACK "Assume a 16-byte aligned stack on entry (unsafe in hosts)" OFF)
 if(NOT TINTARA_ASSUME_ALIGNED_STACK)
-  string(APPEND CMAKE_C_FLAGS_INIT " -mincoming-stack-boundary=2")
-  string(APPEND CMAKE_CXX_FLAGS_INIT " -mincoming-stack-boundary=2")
+  add_compile_options(-mincoming-stack-boundary=2)
 endif()
