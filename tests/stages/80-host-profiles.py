@@ -26,16 +26,17 @@ import importlib.util
 import json
 import os
 import re
-import struct
 import subprocess
 import sys
 
-# The PNG reader of the engine check (8-bit RGB or RGBA, as the host writes them).
+# The engine check's PNG reader (8-bit RGB or RGBA, as the host writes them) and its
+# writer of the host's parameter files.
 _spec = importlib.util.spec_from_file_location(
     "engine_check", os.path.join(os.path.dirname(os.path.abspath(__file__)), "40-engine-e2e-check.py"))
 _engine_check = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(_engine_check)
 read_png = _engine_check.read_png
+write_state = _engine_check.write_state
 
 W, H = 61, 37
 TONE = (200, 30, 117)
@@ -68,18 +69,6 @@ def scenarios():
     ]
 
 
-# The parameter record as both builds lay it out (40 bytes): the tone at byte 4,
-# stripRows at 20, mode at 24, zoom at 32, the three channel switches at 34.
-def toned_record():
-    data = bytearray(40)
-    struct.pack_into("<hhh", data, 4, *TONE)
-    struct.pack_into("<h", data, 20, 1)
-    data[24:28] = b"1Doo"  # 'moD1' stored little-endian
-    struct.pack_into("<h", data, 32, 1)
-    data[34:37] = b"\x01\x01\x01"
-    return bytes(data)
-
-
 def scenarios_without_dialog(state):
     kept = ["--no-parameters", "--state", state, "--play", "dontdisplay"]
     return [
@@ -105,8 +94,7 @@ def plan(work, plugin, file_label, dialog):
             cases = []
             for case in scenarios_without_dialog("STATE"):
                 state = os.path.join(work, "%s-%s-%s.state" % (file_label, profile, case[0]))
-                with open(state, "w") as f:
-                    f.write("tintara-host-parameters 40\n" + " ".join("%02x" % b for b in toned_record()) + "\n")
+                write_state(state, TONE, (1, 1, 1))
                 cases.append((case[0], [state if o == "STATE" else o for o in case[1]]) + case[2:])
         for name, options, expected, times, rect in cases:
             label = "%s-%s-%s" % (file_label, profile, name)

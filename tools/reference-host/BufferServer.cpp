@@ -216,13 +216,14 @@ void BufferServer::Flush() {
                      RectText(r).c_str());
     return;
   }
+  // The host applies the floating selection's mask itself.
+  const bool masked = MaskFromAlpha();
   for (int y = top; y < bottom; ++y) {
     const uint8_t* row = out_.block.data() + std::size_t(y - r.top) * std::size_t(out_.rowBytes);
     for (int x = left; x < right; ++x) {
       const uint8_t* source = row + std::size_t(x - r.left) * std::size_t(planes);
       uint8_t* target = image_.At(y, x);
-      // The host applies the floating selection's mask itself.
-      if (MaskFromAlpha() && source_.At(y, x)[3] == 0) continue;
+      if (masked && source_.At(y, x)[3] == 0) continue;
       for (int p = 0; p < planes; ++p)
         target[out_.lo + p] = source[p];
     }
