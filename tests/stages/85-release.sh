@@ -28,19 +28,19 @@ second=$(scripts/package --out "$elsewhere/b" --work "$elsewhere/deeper/build-b"
   fail "the second scripts/package failed"
 [ "$(basename "$first")" = "Tintara-$(cat "$work/build-a/src/build/win64/VERSION").zip" ] ||
   fail "archive name $first does not carry the built version"
-python3 "$check" same "$first" "$second" || fail "two builds of one commit differ"
+/usr/bin/python3 "$check" same "$first" "$second" || fail "two builds of one commit differ"
 
 commit_time=$(git log -1 --format=%ct HEAD)
-python3 "$check" contents "$first" README.md "$commit_time" \
+/usr/bin/python3 "$check" contents "$first" README.md "$commit_time" \
   "$root" "$work" "$elsewhere" "$(hostname)" "${USER:-}" "$(id -un)" "$HOME" ||
   fail "the archive's contents"
 
 unpacked=$work/unpacked
-python3 "$check" extract "$first" "$unpacked"
+/usr/bin/python3 "$check" extract "$first" "$unpacked"
 runs=$work/build-a/runs
 scripts/apply --plugin "$unpacked/64-bit/Tintara.8bf" "$runs/before64.png" "$work/applied.png" \
   --state "$work/applied.state" --dialog "r=12;g=250;b=99;check=rb;ok" --dialog-timeout 20000 --quiet \
   >"$work/apply.log" 2>&1 || { cat "$work/apply.log" >&2; fail "scripts/apply on the unpacked plug-in"; }
-python3 tests/stages/40-engine-e2e-check.py rule "$runs/before64.png" "$work/applied.png" "$work/applied.state" ||
+/usr/bin/python3 tests/stages/40-engine-e2e-check.py rule "$runs/before64.png" "$work/applied.png" "$work/applied.state" ||
   fail "the unpacked plug-in's image is not the tone rule's"
 echo "release archive: $(basename "$first"), reproducible, checked and applied"
