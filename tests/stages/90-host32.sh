@@ -266,15 +266,11 @@ echo "   $(cat dialog.err)"
 echo "-- About"
 emulate "$host32" "$bin32/Tintara.8bf" --about --no-parameters --sample 8x8 --quiet \
   --trace "$work/about.trace" >/dev/null
-python3 - "$root" "$bin32/Tintara.8bf" about.trace <<'PY'
+/usr/bin/python3 - "$root" "$bin32/Tintara.8bf" about.trace <<'PY'
 import sys
 sys.path.insert(0, sys.argv[1] + "/tests/artifacts")
-from pefile_lite import PeFile
-from resparse import parse_string_block
-strings = {}
-for rtype, name, _, data in PeFile(open(sys.argv[2], "rb").read()).resources():
-    if rtype == 6:
-        strings.update(parse_string_block(name, data))
+from resparse import open_pe, strings as string_table
+strings = string_table(open_pe(open(sys.argv[2], "rb").read()))
 trace = open(sys.argv[3], encoding="utf-8").read().splitlines()
 at = trace.index("call About") if "call About" in trace else -1
 want = ['messageBox caption="%s" text="%s"' % (strings.get(16001), strings.get(16000, "").replace("\n", " ")),
