@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -30,8 +29,8 @@ std::string CodeBytes(uint32_t code) {
   return bytes;
 }
 
-// 'abcd' for a code of printable characters; otherwise all four bytes escaped as
-// '\xNN\xNN\xNN\xNN', so that no code is written as another.
+} // namespace
+
 std::string Quote4(uint32_t code) {
   const std::string bytes = CodeBytes(code);
   bool printable = true;
@@ -46,6 +45,15 @@ std::string Quote4(uint32_t code) {
   }
   return text + "'";
 }
+
+bool IntegerValue(double number, int32_t& value) {
+  // Converted only once it is known to fit: a wider value would be undefined.
+  if (number != std::floor(number) || std::fabs(number) > 2147483647.0) return false;
+  value = int32_t(number);
+  return true;
+}
+
+namespace {
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -171,10 +179,7 @@ bool ParseItem(const std::vector<std::string>& t, DescriptorItem& item, std::str
   bool ok = false;
   switch (item.type) {
   case typeInteger:
-    ok = t.size() == 3 && Double(t[2], number) && number == std::floor(number) &&
-         std::fabs(number) <= 2147483647.0;
-    // Converted only once it is known to fit: a wider value would be undefined.
-    item.integer = ok ? int32_t(number) : 0;
+    ok = t.size() == 3 && Double(t[2], number) && IntegerValue(number, item.integer);
     break;
   case typeFloat:
     ok = t.size() == 3 && Double(t[2], item.number);
@@ -737,207 +742,6 @@ bool DescriptorFromText(const std::string& text, Descriptor& descriptor, std::st
     descriptor.Put(item);
   }
   return true;
-}
-
-std::string DescriptorToJson(const Descriptor& descriptor) {
-  std::string json = "[";
-  bool first = true;
-  for (const auto& item : descriptor.items) {
-    json += first ? "\n" : ",\n";
-    first = false;
-    json += "  {\"key\": " + Escaped(CodeBytes(item.key)) +
-            ", \"type\": " + Escaped(CodeBytes(item.type));
-    switch (item.type) {
-    case typeInteger:
-      json += ", \"value\": " + std::to_string(item.integer);
-      break;
-    case typeFloat:
-      json += ", \"value\": " + Number(item.number);
-      break;
-    case typeUnitFloat:
-      json +=
-          ", \"unit\": " + Escaped(CodeBytes(item.unit)) + ", \"value\": " + Number(item.number);
-      break;
-    case typeBoolean:
-      json += std::string(", \"value\": ") + (item.boolean ? "true" : "false");
-      break;
-    case typeEnumerated:
-      json += ", \"enumType\": " + Escaped(CodeBytes(item.unit)) +
-              ", \"value\": " + Escaped(CodeBytes(item.value));
-      break;
-    case typeClass:
-      json += ", \"value\": " + Escaped(CodeBytes(item.unit));
-      break;
-    case typeObject:
-      json +=
-          ", \"class\": " + Escaped(CodeBytes(item.unit)) + ", \"value\": " + Escaped(item.text);
-      break;
-    default:
-      json += ", \"value\": " + Escaped(item.text);
-      break;
-    }
-    json += "}";
-  }
-  return json + "\n]\n";
-}
-
-namespace {
-
-// A small reader for the JSON that DescriptorToJson writes: an array of flat
-// objects whose values are strings, numbers or booleans.
-struct JsonReader {
-  const std::string& s;
-  std::size_t i = 0;
-  std::string error;
-
-  void Space() {
-    while (i < s.size() && std::strchr(" \t\r\n", s[i]))
-      ++i;
-  }
-  bool Take(char c) {
-    Space();
-    if (i < s.size() && s[i] == c) {
-      ++i;
-      return true;
-    }
-    return false;
-  }
-  bool String(std::string& out) {
-    out.clear();
-    if (!Take('"')) return false;
-    while (i < s.size() && s[i] != '"') {
-      if (s[i] == '\\' && i + 1 < s.size()) {
-        char e = s[i + 1];
-        if (e == 'x' && i + 3 < s.size()) {
-          out += char(std::strtol(s.substr(i + 2, 2).c_str(), nullptr, 16));
-          i += 4;
-        } else if (e == 'u' && i + 5 < s.size()) {
-          long code = std::strtol(s.substr(i + 2, 4).c_str(), nullptr, 16);
-          out += char(code & 0xFF);
-          i += 6;
-        } else {
-          out += e == 'n' ? '\n' : e == 't' ? '\t' : e;
-          i += 2;
-        }
-      } else {
-        out += s[i++];
-      }
-    }
-    return Take('"');
-  }
-  // Only white space may follow the array.
-  bool End(std::string& message) {
-    Space();
-    if (i == s.size()) return true;
-    message = "text after the JSON array";
-    return false;
-  }
-  // A scalar as the text form's token: strings get a leading '"'.
-  bool Scalar(std::string& out) {
-    Space();
-    if (i < s.size() && s[i] == '"') {
-      std::string text;
-      if (!String(text)) return false;
-      out = "\"" + text;
-      return true;
-    }
-    std::size_t end = s.find_first_of(",}] \t\r\n", i);
-    if (end == std::string::npos || end == i) return false;
-    out = s.substr(i, end - i);
-    i = end;
-    return true;
-  }
-};
-
-// A field holding a four-character code must be a JSON string of four characters;
-// it becomes the text form's 'abcd' token.
-bool CodeField(const std::map<std::string, std::string>& fields, const std::string& name,
-               std::string& token, std::string& error) {
-  const auto field = fields.find(name);
-  if (field == fields.end()) {
-    error = "has no \"" + name + "\"";
-    return false;
-  }
-  if (field->second.size() != 5 || field->second[0] != '"') {
-    error = "\"" + name + "\" is not a string of four characters";
-    return false;
-  }
-  token = "'" + field->second.substr(1);
-  return true;
-}
-
-} // namespace
-
-bool DescriptorFromJson(const std::string& text, Descriptor& descriptor, std::string& error) {
-  descriptor.items.clear();
-  JsonReader json{text, 0, {}};
-  if (!json.Take('[')) {
-    error = "JSON descriptor must be an array";
-    return false;
-  }
-  if (json.Take(']')) return json.End(error);
-  int index = 0;
-  do {
-    if (!json.Take('{')) {
-      error = "expected an object in the JSON array";
-      return false;
-    }
-    std::map<std::string, std::string> fields;
-    do {
-      std::string name, value;
-      if (!json.String(name) || !json.Take(':') || !json.Scalar(value)) {
-        error = "malformed JSON object";
-        return false;
-      }
-      fields[name] = value;
-    } while (json.Take(','));
-    if (!json.Take('}')) {
-      error = "malformed JSON object";
-      return false;
-    }
-    const std::string where = "object " + std::to_string(index) + " ";
-    std::vector<std::string> tokens(2);
-    if (!CodeField(fields, "key", tokens[0], error) ||
-        !CodeField(fields, "type", tokens[1], error)) {
-      error = where + error;
-      return false;
-    }
-    for (const char* extra : {"unit", "enumType", "class"}) {
-      if (fields.count(extra) == 0) continue;
-      tokens.emplace_back();
-      if (!CodeField(fields, extra, tokens.back(), error)) {
-        error = where + error;
-        return false;
-      }
-    }
-    uint32_t type = 0;
-    ParseFourCC(tokens[1].substr(1), type);
-    std::string value;
-    bool ok = fields.count("value") != 0;
-    if (ok && (type == typeEnumerated || type == typeClass))
-      ok = CodeField(fields, "value", value, error);
-    else if (ok)
-      value = fields.at("value");
-    else
-      error = "has no \"value\"";
-    if (!ok) {
-      error = where + error;
-      return false;
-    }
-    tokens.push_back(value);
-    DescriptorItem item;
-    if (!ParseItem(tokens, item, error)) {
-      error = where + error;
-      return false;
-    }
-    descriptor.Put(item);
-    ++index;
-  } while (json.Take(','));
-  if (!json.Take(']')) {
-    error = "JSON array not closed";
-    return false;
-  }
-  return json.End(error);
 }
 
 bool LoadDescriptorFile(const std::string& path, Descriptor& descriptor, std::string& error) {

@@ -35,8 +35,18 @@ struct Descriptor {
 // A code with a byte outside printable ASCII is written '\xNN\xNN\xNN\xNN'.
 std::string DescriptorToText(const Descriptor& descriptor);
 bool DescriptorFromText(const std::string& text, Descriptor& descriptor, std::string& error);
-// A JSON array of {"key", "type", "unit"/"enumType"/"class", "value"} objects; codes
-// are strings of four characters. Anything else is refused with the object named.
+// 'abcd' for a code of printable characters; otherwise all four bytes escaped as
+// '\xNN\xNN\xNN\xNN', so that no code is written as another.
+std::string Quote4(uint32_t code);
+// The integer that a number read for typeInteger stands for: whole and within
+// +-2147483647, or refused.
+bool IntegerValue(double number, int32_t& value);
+
+// A JSON array of {"key", "type", "unit"/"enumType"/"class", "value"} objects, one
+// per line (DescriptorJson.cpp). Codes are strings of four characters, one per byte
+// (U+0000 to U+00FF). Texts are strings when their bytes are UTF-8, otherwise
+// arrays of the byte values. Numbers that JSON cannot hold are the strings "nan",
+// "inf" and "-inf". Anything else is refused with the object and the key named.
 std::string DescriptorToJson(const Descriptor& descriptor);
 bool DescriptorFromJson(const std::string& text, Descriptor& descriptor, std::string& error);
 

@@ -4,14 +4,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
-#include "Checksums.h"
-#include "Deflate.h"
+#include <zlib.h>
 
 namespace {
 
-// Compressed data is written out in IDAT chunks of about this size.
+// Compressed data is written out in IDAT chunks of this size.
 constexpr std::size_t kChunkBytes = 1 << 20;
+// Runs of one repeated byte become matches at distance 1 and every other byte a
+// literal (Z_RLE; the level only has to be above 0). On filtered photographs this
+// comes within a few percent of a full LZ77 search at a fraction of its time, and
+// flat areas (screenshots, charts) still shrink to a few bits per run. memLevel 9
+// gives blocks of 32K symbols, so Huffman tables cost less per byte.
+constexpr int kLevel = 1, kMemLevel = 9, kStrategy = Z_RLE;
 
 void Store32(uint8_t* bytes, uint32_t value) {
   for (int i = 0; i < 4; ++i)
@@ -22,7 +28,10 @@ bool WriteChunk(FILE* file, const char* type, const uint8_t* data, std::size_t s
   uint8_t head[8], tail[4];
   Store32(head, uint32_t(size));
   std::memcpy(head + 4, type, 4);
-  Store32(tail, Crc32(data, size, Crc32(head + 4, 4)));
+  uLong crc = crc32(0, head + 4, 4);
+  // crc32 with a null buffer answers its initial value: IEND's has no data.
+  if (size != 0) crc = crc32(crc, data, uInt(size));
+  Store32(tail, uint32_t(crc));
   return std::fwrite(head, 1, 8, file) == 8 &&
          (size == 0 || std::fwrite(data, 1, size, file) == size) &&
          std::fwrite(tail, 1, 4, file) == 4;
@@ -95,13 +104,39 @@ bool WritePng(const std::string& path, const HostImage& image, std::string& erro
   bool ok = std::fwrite(kSignature, 1, 8, file.get()) == 8 &&
             WriteChunk(file.get(), "IHDR", header, sizeof header);
 
+  z_stream zlib{};
+  if (!ok || deflateInit2(&zlib, kLevel, Z_DEFLATED, 15, kMemLevel, kStrategy) != Z_OK) {
+    std::fclose(file.release());
+    error = "cannot write PNG " + path;
+    return false;
+  }
+  std::unique_ptr<z_stream, int (*)(z_stream*)> stream(&zlib, deflateEnd);
+  std::vector<uint8_t> compressed(kChunkBytes);
+  zlib.next_out = compressed.data();
+  zlib.avail_out = uInt(compressed.size());
+  // Hands zlib one filtered row (or, with Z_FINISH, the end of the stream) and
+  // writes out every IDAT chunk that fills meanwhile.
+  const auto compress = [&](const uint8_t* data, std::size_t size, int flush) {
+    zlib.next_in = const_cast<Bytef*>(data);
+    zlib.avail_in = uInt(size);
+    for (;;) {
+      const int status = deflate(&zlib, flush);
+      if (flush == Z_FINISH ? status == Z_STREAM_END : zlib.avail_in == 0 && zlib.avail_out != 0)
+        return true;
+      // zlib stops short of the goal only when the output is full.
+      if (status == Z_STREAM_ERROR || zlib.avail_out != 0 ||
+          !WriteChunk(file.get(), "IDAT", compressed.data(), compressed.size()))
+        return false;
+      zlib.next_out = compressed.data();
+      zlib.avail_out = uInt(compressed.size());
+    }
+  };
+
   const std::size_t rowBytes = image.RowBytes();
   std::vector<uint8_t> zeros(rowBytes, 0);
-  std::vector<uint8_t> candidates[4], compressed;
+  std::vector<uint8_t> candidates[4];
   for (auto& candidate : candidates)
     candidate.resize(rowBytes + 1);
-  compressed.reserve(kChunkBytes + ZlibCompressor::kBlockBytes * 2);
-  ZlibCompressor zlib(compressed);
   for (int row = 0; ok && row < image.height; ++row) {
     const uint8_t* pixels = image.At(row, 0);
     const uint8_t* above = row > 0 ? image.At(row - 1, 0) : zeros.data();
@@ -115,14 +150,10 @@ bool WritePng(const std::string& path, const HostImage& image, std::string& erro
         best = type - 1;
       }
     }
-    zlib.Write(candidates[best].data(), rowBytes + 1);
-    if (compressed.size() >= kChunkBytes) {
-      ok = WriteChunk(file.get(), "IDAT", compressed.data(), compressed.size());
-      compressed.clear();
-    }
+    ok = compress(candidates[best].data(), rowBytes + 1, Z_NO_FLUSH);
   }
-  zlib.Finish();
-  ok = ok && WriteChunk(file.get(), "IDAT", compressed.data(), compressed.size()) &&
+  ok = ok && compress(nullptr, 0, Z_FINISH) &&
+       WriteChunk(file.get(), "IDAT", compressed.data(), compressed.size() - zlib.avail_out) &&
        WriteChunk(file.get(), "IEND", nullptr, 0);
   ok = std::fclose(file.release()) == 0 && ok;
   if (!ok) error = "cannot write PNG " + path;

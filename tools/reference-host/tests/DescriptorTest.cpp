@@ -122,6 +122,49 @@ TEST(Descriptor, MalformedJsonIsRefusedWithoutThrowing) {
   EXPECT_NE(error.find("object 1"), std::string::npos) << error;
 }
 
+TEST(Descriptor, JsonKeepsBytesAndNumbersThatJsonCannotSpell) {
+  // Text that is not UTF-8 (alias bytes), a code of high bytes and numbers beyond
+  // JSON's range must all come back as they were; UTF-8 text stays readable.
+  Descriptor d;
+  std::string error;
+  ASSERT_TRUE(DescriptorFromText("'Als ' 'alis' \"\\xFF\\x00\\xC3\"\n"
+                                 "'Nm  ' 'TEXT' \"\\xE5\\x90\\x8D\"\n"
+                                 "'\\xA9\\x43\\x6E\\xFF' 'doub' nan\n"
+                                 "'Inf ' 'UntF' '#Prc' -inf\n",
+                                 d, error))
+      << error;
+  const std::string json = DescriptorToJson(d);
+  EXPECT_NE(json.find("\"value\":[255,0,195]"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"value\":\"\xE5\x90\x8D\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"key\":\"\xC2\xA9"
+                      "Cn\xC3\xBF\""),
+            std::string::npos)
+      << json;
+  Descriptor back;
+  ASSERT_TRUE(DescriptorFromJson(json, back, error)) << error;
+  EXPECT_EQ(DescriptorToText(back), DescriptorToText(d));
+  EXPECT_EQ(DescriptorToJson(back), json);
+  // A code character beyond U+00FF is no byte, and an array value holds bytes only.
+  EXPECT_FALSE(DescriptorFromJson("[{\"key\": \"\\u0100abc\", \"type\": \"long\", \"value\": 1}]",
+                                  back, error));
+  EXPECT_NE(error.find("object 0 \"key\""), std::string::npos) << error;
+  EXPECT_FALSE(DescriptorFromJson("[{\"key\": \"Als \", \"type\": \"alis\", \"value\": [1, 256]}]",
+                                  back, error));
+  EXPECT_NE(error.find("\"value\""), std::string::npos) << error;
+  EXPECT_FALSE(DescriptorFromJson("[{\"key\": \"Flt \", \"type\": \"doub\", \"value\": \"1.5\"}]",
+                                  back, error));
+  // Whole numbers written as JSON fractions are integers; others are refused.
+  ASSERT_TRUE(
+      DescriptorFromJson("[{\"key\": \"Cnt \", \"type\": \"long\", \"value\": 3.0}]", back, error))
+      << error;
+  EXPECT_EQ(back.items[0].integer, 3);
+  EXPECT_FALSE(DescriptorFromJson(
+      "[{\"key\": \"Cnt \", \"type\": \"long\", \"value\": 2147483648}]", back, error));
+  EXPECT_FALSE(DescriptorFromJson("[{\"key\": \"Cnt \", \"type\": \"long\", \"value\": 1e400}]",
+                                  back, error));
+  EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+}
+
 TEST(Descriptor, LaterDuplicateReplacesEarlier) {
   Descriptor d;
   std::string error;
