@@ -18,6 +18,7 @@ that the code loads as a constant (window and dialog procedures handed to Window
                                    and without the assembler's unaligned moves
 """
 import bisect
+import hashlib
 import os
 import re
 import subprocess
@@ -44,20 +45,32 @@ def run(*args):
 
 
 class Disassembly:
-    """The instructions of a PE file or object: (address, bytes, text)."""
+    """The instructions of a PE file or object: (address, bytes, text). Copies that
+    differ outside their code (the verifier's altered copies) share one listing."""
+
+    _listings = {}
 
     def __init__(self, path):
-        text = run("-d", "--insn-width=16", path)
-        self.insns = [
-            (int(m.group(1), 16), bytes.fromhex(m.group(2)), m.group(3).strip())
-            for m in re.finditer(r"^\s*([0-9a-f]+):\t([0-9a-f ]+?)\s*\t(.*)$", text, re.M)
-        ]
         headers = run("-h", path)
-        # Section: name, size, VMA, LMA, file offset.
-        self.sections = [
-            (int(m.group(2), 16), int(m.group(1), 16), int(m.group(3), 16))
-            for m in re.finditer(r"^\s*\d+\s+\S+\s+([0-9a-f]+)\s+([0-9a-f]+)\s+[0-9a-f]+\s+([0-9a-f]+)", headers, re.M)
-        ]
+        # Section: name, size, VMA, LMA, file offset, alignment; then its flags.
+        found = re.findall(
+            r"^\s*\d+\s+\S+\s+([0-9a-f]+)\s+([0-9a-f]+)\s+[0-9a-f]+\s+([0-9a-f]+)\s+\S+\n\s+(.*)$", headers, re.M
+        )
+        self.sections = [(int(vma, 16), int(size, 16), int(offset, 16)) for size, vma, offset, _ in found]
+        data = open(path, "rb").read()
+        code = hashlib.sha256()
+        for size, _, offset, flags in found:
+            if "CODE" in flags:
+                code.update(data[int(offset, 16) : int(offset, 16) + int(size, 16)])
+        key = (len(data), code.hexdigest())
+        if key not in Disassembly._listings:
+            text = run("-d", "--insn-width=16", path)
+            Disassembly._listings[key] = [
+                (int(m.group(1), 16), bytes.fromhex(m.group(2)), m.group(3).strip())
+                for m in re.finditer(r"^\s*([0-9a-f]+):\t([0-9a-f ]+?)\s*\t(.*)$", text, re.M)
+            ]
+        self.insns = Disassembly._listings[key]
+        self.key = key
         exports = run("-p", path)
         base = re.search(r"^ImageBase\s+([0-9a-f]+)", exports, re.M)
         self.entries = set()
@@ -117,16 +130,20 @@ def unrealigned_stack_operands(dis):
     return total, offenders
 
 
+_results = {}
+
+
 def verify(verifier, machine):
     """The checks above, reported through the plug-in verifier (verify_plugin.py)."""
     dis = Disassembly(verifier.path)
-    moves = aligned_wide_moves(dis)
+    key = (dis.key, frozenset(dis.entries))
+    if key not in _results:
+        _results[key] = (aligned_wide_moves(dis), wide_instructions(dis), unrealigned_stack_operands(dis))
+    moves, wide, (total, offenders) = _results[key]
     verifier.expect("aligned ymm moves with a memory operand (%d; first ones)" % len(moves), moves[:3], [])
-    wide = wide_instructions(dis)
     verifier.expect("the AVX2 kernel (instructions on ymm registers) is in the file", wide > 0, True)
     note = "%d ymm instructions, no aligned ymm move of memory" % wide
     if machine == "x86":
-        total, offenders = unrealigned_stack_operands(dis)
         verifier.expect(
             "16-byte stack operands without a realignment of the stack before them (%d of %d; first ones)"
             % (len(offenders), total),
