@@ -215,16 +215,20 @@ def selftest(path):
         alterations.append(("a realignment removed", "without a realignment", drop_realignment))
     missed = []
     with tempfile.TemporaryDirectory() as tmp:
+        altered = os.path.join(tmp, "altered.8bf")
+
+        def failures_of(data):
+            open(altered, "wb").write(data)
+            verifier = PluginVerifier(altered)
+            verifier.run()
+            return verifier.failures
+
         for what, words, alter in alterations:
             data = bytearray(good)
             where = alter(data, dis)
-            altered = os.path.join(tmp, "altered.8bf")
-            with open(altered, "wb") as f:
-                f.write(data)
-            verifier = PluginVerifier(altered)
-            verifier.run()
-            if not any(words in failure for failure in verifier.failures):
-                missed.append("%s at %s: no failure mentions %r (got %r)" % (what, where, words, verifier.failures))
+            failures = failures_of(data)
+            if not any(words in failure for failure in failures):
+                missed.append("%s at %s: no failure mentions %r (got %r)" % (what, where, words, failures))
         plain = object_moves(tmp, [])
         guarded = object_moves(tmp, ["-Wa,-muse-unaligned-vector-move"])
         if not plain:
