@@ -1,11 +1,82 @@
-"""Decoders for the Windows resource formats the plug-in carries: extended
-dialog templates, string table blocks, cursor groups and the version block."""
+"""The resources of a PE file, read with pefile, and decoders for the resource
+formats that pefile leaves undecoded: extended dialog templates, cursor groups
+and cursor images."""
 
+import collections
 import struct
+
+try:
+    import pefile
+except ImportError as error:  # pyenv's python3 does not see Debian's packages
+    raise SystemExit("%s; run with /usr/bin/python3 (scripts/setup installs python3-pefile)" % error)
 
 
 class FormatError(Exception):
     pass
+
+
+# type and name: an ordinal (int) or a name (str); data_offset and lang_offset:
+# the file offsets of the bytes and of the language entry, for tests that alter
+# a resource in place.
+Resource = collections.namedtuple("Resource", "type name lang data data_offset lang_offset")
+
+
+def open_pe(data):
+    """pefile's reading of the headers and of the directories that the checks
+    use (exports, imports, resources; the others cost time and are not looked
+    at); FormatError when the bytes are no PE file."""
+    try:
+        pe = pefile.PE(data=bytes(data), fast_load=True)
+        pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_" + name]
+                                               for name in ("EXPORT", "IMPORT", "RESOURCE")])
+        return pe
+    except pefile.PEFormatError as e:
+        raise FormatError(e.value)
+
+
+def _key(entry):
+    return entry.id if entry.name is None else str(entry.name)
+
+
+def resources(pe):
+    """The resource tree flattened to Resource records, in the file's order."""
+    out = []
+    for kind in getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None) and pe.DIRECTORY_ENTRY_RESOURCE.entries or []:
+        if not hasattr(kind, "directory"):
+            raise FormatError("resource data at depth 1")
+        for name in kind.directory.entries:
+            if not hasattr(name, "directory"):
+                raise FormatError("resource data at depth 2")
+            for lang in name.directory.entries:
+                if not hasattr(lang, "data"):
+                    raise FormatError("resource tree deeper than three levels")
+                rva, size = lang.data.struct.OffsetToData, lang.data.struct.Size
+                data = pe.get_data(rva, size)
+                if len(data) != size:
+                    raise FormatError("resource %r/%r runs past the end of the file" % (_key(kind), _key(name)))
+                out.append(Resource(_key(kind), _key(name), lang.id, data, pe.get_offset_from_rva(rva),
+                                    lang.struct.get_file_offset()))
+    return out
+
+
+def string_blocks(pe):
+    """(block id, size in bytes, {string id: text}) for every string table block;
+    empty slots are left out."""
+    blocks = []
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []:
+        if kind.id == pefile.RESOURCE_TYPE["RT_STRING"] and hasattr(kind, "directory"):
+            for name in kind.directory.entries:
+                size = sum(lang.data.struct.Size for lang in name.directory.entries if hasattr(lang, "data"))
+                blocks.append((name.id, size, dict(getattr(name.directory, "strings", {}))))
+    return blocks
+
+
+def strings(pe):
+    """{string id: text} over every string table block."""
+    out = {}
+    for _, _, texts in string_blocks(pe):
+        out.update(texts)
+    return out
 
 
 class Reader:
@@ -76,24 +147,6 @@ def parse_dialogex(data):
     return dlg
 
 
-def parse_string_block(block_id, data):
-    """Returns {string id: text} for the 16 slots of string table block
-    block_id (ids (block_id - 1) * 16 .. + 15); empty slots are left out."""
-    r = Reader(data)
-    strings = {}
-    for i in range(16):
-        n = r.take("<H")
-        if r.pos + 2 * n > len(data):
-            raise FormatError("string %d runs past its block" % i)
-        text = data[r.pos : r.pos + 2 * n].decode("utf-16-le")
-        r.pos += 2 * n
-        if n:
-            strings[(block_id - 1) * 16 + i] = text
-    if r.pos != len(data):
-        raise FormatError("%d stray bytes after the string block" % (len(data) - r.pos))
-    return strings
-
-
 def parse_cursor_group(data):
     r = Reader(data)
     reserved, kind, count = r.take("<HHH")
@@ -131,32 +184,3 @@ def parse_cursor_image(data):
     cur["stride"] = stride
     cur["trailing"] = len(data) - r.pos - 2 * rows * stride
     return cur
-
-
-def parse_version_node(data, pos=0):
-    """One node of the version tree: (key, value, children, end position).
-    Text values come back as str, binary values as bytes."""
-    r = Reader(data, pos)
-    length, value_length, kind = r.take("<HHH")
-    end = pos + length
-    if length < 6 or end > len(data):
-        raise FormatError("version node at %d has bad length %d" % (pos, length))
-    key = r.wstring()
-    r.align(4)
-    if kind == 1:
-        start = r.pos
-        value = r.wstring() if value_length else ""
-        if value_length and (r.pos - start) // 2 != value_length:
-            raise FormatError("text %r: value length %d, stored %d" % (key, value_length, (r.pos - start) // 2))
-    else:
-        value = data[r.pos : r.pos + value_length]
-        r.pos += value_length
-    children = []
-    while True:
-        r.align(4)
-        if r.pos >= end:
-            break
-        child = parse_version_node(data, r.pos)
-        children.append(child)
-        r.pos = child[3]
-    return key, value, children, end

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Proves that the verifier catches faults: alters one field at a time in a
 copy of a good plug-in file and expects the verifier to reject each copy with
 a message about that field.
@@ -12,7 +12,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from verify_plugin import REPO, PluginVerifier, expected_pipl_properties  # noqa: E402
-from pefile_lite import PeFile  # noqa: E402
+from resparse import open_pe, resources  # noqa: E402
 
 
 def patch_at(data, offset, new):
@@ -28,15 +28,22 @@ def find_once(data, needle):
 
 def mutations(pe):
     """(description, expected words in a failure, function altering a bytearray)."""
-    res = pe.resource_data_offsets
+    found = resources(pe)
+    res = {(r.type, r.name): r.data_offset for r in found}
+    languages = {(r.type, r.name): r.lang_offset for r in found}
+    is64 = pe.OPTIONAL_HEADER.Magic == 0x20B
+    entry = next(s for s in pe.DIRECTORY_ENTRY_EXPORT.symbols if s.name == b"ENTRYPOINT")
+    # The value length of the version text InternalName, in the text's header
+    # (length, value length, type) that precedes its key.
+    internal_name = "InternalName".encode("utf-16-le")
     pipl = res[("PIPL", 16000)]
     dialog = res[(5, "MOSSBRACKETPARAM")]
     strings = res[(6, 1001)]
     cursor1 = res[(1, 1)]
     version = res[(16, 1)]
     pipl_size = 10 + sum(16 + len(d) for _, d in expected_pipl_properties("wx86"))
-    entry_key = b"4668" if pe.is64 else b"68xw"
-    other_key = b"68xw" if pe.is64 else b"4668"
+    entry_key = b"4668" if is64 else b"68xw"
+    other_key = b"68xw" if is64 else b"4668"
     # Offset of the first control of the dialog: header, empty menu and class,
     # caption "Tintara", font fields and face, then 4-byte alignment.
     first_control = 26 + 2 + 2 + 16 + 6 + 2 * (len("ＭＳ Ｐゴシック") + 1)
@@ -59,30 +66,23 @@ def mutations(pe):
         ("first control's style", "control 1 (id 1) style", at(dialog + first_control + 8, b"\x00")),
         ("first control's width", "rectangle", at(dialog + first_control + 16, struct.pack("<h", 29))),
         ("About caption", "string 16001", replace("Mossbracket".encode("utf-16-le"), "Mossbracken".encode("utf-16-le"))),
+        ("length of the About text", "string block 1001 size",
+         lambda d: patch_at(d, strings, struct.pack("<H", struct.unpack_from("<H", d, strings)[0] - 1))),
         ("About text line", "About text", replace("\n\n".encode("utf-16-le"), "\n-".encode("utf-16-le"))),
         ("cursor hot spot", "hot spot", at(cursor1, struct.pack("<H", 7))),
         ("cursor pixel outside its box", "top-left box", at(cursor1 + 4 + 48 + 128, b"\x00")),
         ("version file flags", "file flags", at(version + 40 + 28, struct.pack("<I", 1))),
         ("product version number", "product version", at(version + 40 + 20, struct.pack("<I", 0x00090009))),
-        ("link time stamp", "time stamp", at(pe_header(pe) + 8, struct.pack("<I", 0x5F000000))),
+        ("link time stamp", "time stamp", at(pe.DOS_HEADER.e_lfanew + 8, struct.pack("<I", 0x5F000000))),
         ("build folder in the file", "names the folder", lambda d: d.extend(REPO.encode())),
-        ("language of the dialog", "language", at(pe.resource_language_offsets[(5, "MOSSBRACKETPARAM")], struct.pack("<I", 0x409))),
+        ("language of the dialog", "language", at(languages[(5, "MOSSBRACKETPARAM")], struct.pack("<I", 0x409))),
         ("export directory name", "library name", replace(b"MOSSBRACKET.8bf\0", b"MOSSBRACKET.8bg\0")),
-        ("export name", "exports", at(export_name_offset(pe), b"ENTRYPOINX")),
+        ("export name", "exports", at(entry.name_offset, b"ENTRYPOINX")),
         ("imported DLL", "imported DLLs", replace(b"USER32.dll\0", b"USER33.dll\0")),
+        ("version text value length", "InternalName value length",
+         lambda d: patch_at(d, find_once(d, internal_name) - 4, struct.pack("<H", 3))),
+        ("PE signature", "cannot read", at(pe.DOS_HEADER.e_lfanew, b"PE\0\1")),
     ]
-
-
-def pe_header(pe):
-    """File offset of the PE signature."""
-    return struct.unpack_from("<I", pe.data, 0x3C)[0]
-
-
-def export_name_offset(pe):
-    """File offset of the first exported name."""
-    rva, _ = pe.directories[0]
-    names_rva = pe.u32(rva + 32)
-    return pe.offset(pe.u32(names_rva))
 
 
 def main():
@@ -95,8 +95,7 @@ def main():
         print("selftest: the unaltered file fails already:")
         print("\n".join("  " + f for f in baseline.failures))
         return 1
-    pe = PeFile(good)
-    pe.resources()
+    pe = open_pe(good)
     missed = []
     with tempfile.TemporaryDirectory() as tmp:
         for what, words, mutate in mutations(pe):

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks a built Tintara.8bf field by field: the plug-in property list, the
 dialog template, the string table, the cursors, the version block, the
 language of every resource, the export directory and the imported DLLs.
@@ -13,15 +13,15 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import disasm_checks  # noqa: E402
-from pefile_lite import PeError, PeFile  # noqa: E402
 from resparse import (  # noqa: E402
     FormatError,
+    open_pe,
     parse_cursor_group,
     parse_cursor_image,
     parse_dialogex,
-    parse_string_block,
-    parse_version_node,
+    string_blocks,
 )
+from resparse import resources as resources_of  # noqa: E402
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 LANG_JAPANESE = 0x0411
@@ -217,11 +217,11 @@ class PluginVerifier:
     # -- strings ----------------------------------------------------------
     def check_strings(self, blocks):
         strings = {}
-        for block_id, data in blocks:
-            try:
-                strings.update(parse_string_block(block_id, data))
-            except FormatError as e:
-                self.fail("string block %d: %s" % (block_id, e))
+        for block_id, size, texts in blocks:
+            # Sixteen slots, each a 16-bit length and that many UTF-16 units.
+            units = sum(len(t.encode("utf-16-le")) // 2 for t in texts.values())
+            self.expect("string block %d size" % block_id, size, 2 * (16 + units))
+            strings.update(texts)
         self.expect("string ids", sorted(strings), [16000, 16001])
         self.expect("string 16001", strings.get(16001), "Mossbracket")
         about = strings.get(16000, "")
@@ -301,64 +301,76 @@ class PluginVerifier:
         self.expect(name + " pixels match resources/cursors/" + picture, got, rows)
 
     # -- version ----------------------------------------------------------
-    def check_version(self, data):
-        try:
-            key, fixed, children, end = parse_version_node(data)
-        except FormatError as e:
-            self.fail("version block: %s" % e)
+    def check_version(self, pe, data):
+        if not hasattr(pe, "VS_VERSIONINFO") or not hasattr(pe, "VS_FIXEDFILEINFO"):
+            self.fail("version block: not readable")
             return
-        self.expect("version root key", key, "VS_VERSION_INFO")
-        self.expect("version block length", end, len(data))
-        if self.expect("version fixed part size", len(fixed), 52):
-            f = struct.unpack("<13I", fixed)
-            self.expect("version signature", hex(f[0]), hex(0xFEEF04BD))
-            self.expect("version structure version", hex(f[1]), hex(0x00010000))
-            self.expect("file version", (f[2] >> 16, f[2] & 0xFFFF, f[3] >> 16, f[3] & 0xFFFF), VERSION)
-            self.expect("product version", (f[4] >> 16, f[4] & 0xFFFF, f[5] >> 16, f[5] & 0xFFFF), VERSION)
-            self.expect("file flags mask", hex(f[6]), hex(0x17))
-            self.expect("file flags", f[7], 0)
-            self.expect("file OS (VOS__WINDOWS32)", f[8], 4)
-            self.expect("file type (VFT_DLL)", f[9], 2)
-            self.expect("file subtype", f[10], 0)
-            self.expect("file date", (f[11], f[12]), (0, 0))
-        blocks = {c[0]: c for c in children}
+        root = pe.VS_VERSIONINFO[0]
+        self.expect("version root key", root.Key, b"VS_VERSION_INFO")
+        self.expect("version block length", root.Length, len(data))
+        if self.expect("version fixed part size", root.ValueLength, 52):
+            f = pe.VS_FIXEDFILEINFO[0]
+            self.expect("version signature", hex(f.Signature), hex(0xFEEF04BD))
+            self.expect("version structure version", hex(f.StrucVersion), hex(0x00010000))
+            for what, ms, ls in (("file version", f.FileVersionMS, f.FileVersionLS),
+                                 ("product version", f.ProductVersionMS, f.ProductVersionLS)):
+                self.expect(what, (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), VERSION)
+            self.expect("file flags mask", hex(f.FileFlagsMask), hex(0x17))
+            self.expect("file flags", f.FileFlags, 0)
+            self.expect("file OS (VOS__WINDOWS32)", f.FileOS, 4)
+            self.expect("file type (VFT_DLL)", f.FileType, 2)
+            self.expect("file subtype", f.FileSubtype, 0)
+            self.expect("file date", (f.FileDateMS, f.FileDateLS), (0, 0))
+        blocks = {b.Key.decode("latin-1"): b for b in (pe.FileInfo[0] if getattr(pe, "FileInfo", None) else [])}
         self.expect("version blocks", sorted(blocks), ["StringFileInfo", "VarFileInfo"])
         if "StringFileInfo" in blocks:
-            tables = blocks["StringFileInfo"][2]
-            self.expect("string tables", [t[0] for t in tables], ["041104b0"])
+            tables = blocks["StringFileInfo"].StringTable
+            self.expect("string tables", [t.LangID.decode("latin-1") for t in tables], ["041104b0"])
             if tables:
-                values = {c[0]: c[1] for c in tables[0][2]}
+                values = {k.decode("utf-8"): v.decode("utf-8") for k, v in tables[0].entries.items()}
                 self.expect("version strings", values, VERSION_STRINGS)
+                # Each text's stored value length counts its UTF-16 units and the zero.
+                for key, (key_offset, _) in tables[0].entries_offsets.items():
+                    _, stored, kind = struct.unpack_from("<HHH", pe.__data__, key_offset - 6)
+                    text = tables[0].entries[key].decode("utf-8")
+                    self.expect("version text %s value length" % key.decode("utf-8"), (kind, stored),
+                                (1, len(text.encode("utf-16-le")) // 2 + 1))
         if "VarFileInfo" in blocks:
-            var = [(c[0], c[1]) for c in blocks["VarFileInfo"][2]]
-            self.expect("version translation", var, [("Translation", struct.pack("<HH", 0x0411, 0x04B0))])
+            var = [entry for v in blocks["VarFileInfo"].Var for entry in v.entry.items()]
+            self.expect("version translation", var, [(b"Translation", "0x0411 0x04b0")])
 
     # -- the whole file ---------------------------------------------------
     def run(self):
         try:
-            pe = PeFile(open(self.path, "rb").read())
-        except (OSError, PeError) as e:
+            with open(self.path, "rb") as f:
+                self.data = f.read()
+            pe = open_pe(self.data)
+        except (OSError, FormatError) as e:
             self.fail("cannot read %s: %s" % (self.path, e))
             return
         try:
             self.run_checks(pe)
-        except (PeError, FormatError, struct.error, ValueError) as e:
+        except (FormatError, struct.error, ValueError, AttributeError, IndexError) as e:
             self.fail("malformed file: %s" % e)
 
     def run_checks(self, pe):
-        machine = {0x14C: "x86", 0x8664: "x64"}.get(pe.machine)
+        machine = {0x14C: "x86", 0x8664: "x64"}.get(pe.FILE_HEADER.Machine)
         if machine is None:
-            self.fail("unexpected machine %#x" % pe.machine)
+            self.fail("unexpected machine %#x" % pe.FILE_HEADER.Machine)
             return
         self.notes.append("target " + machine)
-        self.expect("PE32+ header matches the machine", pe.is64, machine == "x64")
-        self.expect("file is a DLL", bool(pe.characteristics & 0x2000), True)
+        self.expect("PE32+ header matches the machine", pe.OPTIONAL_HEADER.Magic == 0x20B, machine == "x64")
+        self.expect("file is a DLL", pe.is_dll(), True)
         # Reproducible builds: no link time and no folder of the build machine.
-        self.expect("link time stamp", pe.timestamp, 0)
+        self.expect("link time stamp", pe.FILE_HEADER.TimeDateStamp, 0)
         for folder in sorted({REPO, os.path.dirname(os.path.abspath(self.path))}):
-            self.expect("file names the folder " + folder, folder.encode() in pe.data, False)
+            self.expect("file names the folder " + folder, folder.encode() in self.data, False)
+        # pefile reads damaged structures as far as it can and says what it skipped.
+        self.expect("pefile's warnings", pe.get_warnings(), [])
 
-        library, names = pe.exports()
+        exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+        library = exports.name.decode("latin-1") if exports and exports.name else None
+        names = [s.name.decode("latin-1") for s in exports.symbols if s.name] if exports else []
         self.expect("export directory library name", library, "MOSSBRACKET.8bf")
         if sorted(names) == ["ENTRYPOINT"]:
             self.notes.append("exports: ENTRYPOINT")
@@ -367,11 +379,11 @@ class PluginVerifier:
         else:
             self.fail("exports: got %r, expected ENTRYPOINT and optionally MossbracketProc" % sorted(names))
 
-        dlls = pe.imports()
+        dlls = [i.dll.decode("latin-1") for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
         self.expect("imported DLLs outside the system set", sorted(d for d in dlls if d.upper() not in SYSTEM_DLLS), [])
         self.notes.append("imports: " + ", ".join(dlls))
 
-        resources = pe.resources()
+        resources = [r[:4] for r in resources_of(pe)]
         for rtype, rname, lang, _ in resources:
             self.expect("language of resource %r/%r" % (rtype, rname), hex(lang), hex(LANG_JAPANESE))
         present = sorted((str(t), str(n)) for t, n, _, _ in resources)
@@ -393,13 +405,13 @@ class PluginVerifier:
             self.check_pipl(by_key[("PIPL", 16000)], entry_key)
         if (RT_DIALOG, "MOSSBRACKETPARAM") in by_key:
             self.check_dialog(by_key[(RT_DIALOG, "MOSSBRACKETPARAM")])
-        self.check_strings([(n, d) for t, n, _, d in resources if t == RT_STRING])
+        self.check_strings(string_blocks(pe))
         images = {n: d for t, n, _, d in resources if t == RT_CURSOR}
         for group_id in CURSORS:
             if (RT_GROUP_CURSOR, group_id) in by_key:
                 self.check_cursor(group_id, by_key[(RT_GROUP_CURSOR, group_id)], images)
         if (RT_VERSION, 1) in by_key:
-            self.check_version(by_key[(RT_VERSION, 1)])
+            self.check_version(pe, by_key[(RT_VERSION, 1)])
         # Machine code: aligned ymm moves, the AVX2 kernel, the 32-bit stack realignment.
         disasm_checks.verify(self, machine)
 

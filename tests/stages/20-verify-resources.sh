@@ -11,8 +11,8 @@ files=(build/win32/Tintara.8bf build/win64/Tintara.8bf)
 for f in "${files[@]}"; do
   [ -f "$f" ] || { echo "missing $f: run scripts/build first"; exit 1; }
 done
-python3 tests/artifacts/verify_plugin.py "${files[@]}"
+/usr/bin/python3 tests/artifacts/verify_plugin.py "${files[@]}"
 for f in "${files[@]}"; do
-  python3 tests/artifacts/selftest.py "$f"
-  python3 tests/artifacts/disasm_checks.py selftest "$f"
+  /usr/bin/python3 tests/artifacts/selftest.py "$f"
+  /usr/bin/python3 tests/artifacts/disasm_checks.py selftest "$f"
 done

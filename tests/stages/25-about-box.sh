@@ -45,18 +45,13 @@ timeout --kill-after=10 120 /usr/lib/wine/wine64 "$host" "$(windows "$plugin")" 
   --sample 8x8 --quiet --trace "$(windows "$work")\\trace.txt" >"$work/out" 2>&1 || {
   echo "tintara-host failed:"; cat "$work/out"; exit 1; }
 
-python3 - "$plugin" "$work/trace.txt" <<'PY'
+/usr/bin/python3 - "$plugin" "$work/trace.txt" <<'PY'
 import sys
 import re
 sys.path.insert(0, "tests/artifacts")
-from pefile_lite import PeFile
-from resparse import parse_string_block
+from resparse import open_pe, strings as string_table
 
-pe = PeFile(open(sys.argv[1], "rb").read())
-strings = {}
-for rtype, name, _, data in pe.resources():
-    if rtype == 6:
-        strings.update(parse_string_block(name, data))
+strings = string_table(open_pe(open(sys.argv[1], "rb").read()))
 trace = open(sys.argv[2], encoding="utf-8").read().splitlines()
 about = trace[trace.index("call About") + 1 : trace.index("call About") + 4] if "call About" in trace else []
 # Timings that the host appends (after=..., ms=...) are not part of what is checked.

@@ -32,7 +32,7 @@ fail() {
 # A host parameters file: the plug-in's record with a tone and channel switches,
 # stripRows 1, zoom 1, mode 'moD1', everything else 0.
 state() { # FILE RED GREEN BLUE APPLY_RED APPLY_GREEN APPLY_BLUE
-  python3 "$check" state "$@"
+  /usr/bin/python3 "$check" state "$@"
 }
 state all.state 250 10 128 1 1 1
 state mixed.state 30 77 220 1 0 1
@@ -88,14 +88,15 @@ done
 [[ $(summary s4-row) == *"strips=131 "* ]] || fail "s4-row: not one row per strip"
 
 echo "-- byte-identical images on both paths"
-python3 "$check" same p3.png s3.png s3-row.png s3-ten.png s3-odd.png
-python3 "$check" same p4.png s4-row.png s4.png
-python3 "$check" same pr.png sr.png
+/usr/bin/python3 "$check" same p3.png s3.png s3-row.png s3-ten.png s3-odd.png
+/usr/bin/python3 "$check" same p4.png s4-row.png s4.png
+/usr/bin/python3 "$check" same pr.png sr.png
 
 echo "-- the tone rule, computed independently for every pixel"
-python3 "$check" rule before3.png p3.png all.state
-python3 "$check" rule before4.png p4.png mixed.state
-python3 "$check" rule beforer.png pr.png mixed.state 17,23,181,271
+/usr/bin/python3 "$root/tests/stages/lib/tonecheck_test.py" || fail "the shared tone checker fails its own cases"
+/usr/bin/python3 "$check" rule before3.png p3.png all.state
+/usr/bin/python3 "$check" rule before4.png p4.png mixed.state
+/usr/bin/python3 "$check" rule beforer.png pr.png mixed.state 17,23,181,271
 
 echo "-- abort in the middle of the run"
 for name in pa sa; do

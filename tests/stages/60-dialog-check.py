@@ -1,12 +1,16 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks the traces, parameter records and images that 60-dialog.sh's batch left.
 
 Expected proxy rectangles come from an independent model of the proxy geometry
 (centre the source of zoom * preview size in the image, shift by the offsets,
 divide by zoom), fed with the preview size that the opening's fetch shows."""
+import os
 import re
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
+import tonecheck  # noqa: E402
 
 work = sys.argv[1]
 failures = []
@@ -145,29 +149,10 @@ def read_state(label):
             "modeFlag": modeFlag, "zoom": zoom, "apply": (applyRed, applyGreen, applyBlue)}
 
 
-def read_ppm(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    parts = data.split(maxsplit=4)
-    width, height = int(parts[1]), int(parts[2])
-    return width, height, parts[4][: width * height * 3]
-
-
-def toned(before, after, tone, apply):
-    """Every pixel follows the tone rule: an enabled channel becomes the integer
-    mean of the pixel's three values and the tone value; others stay."""
-    w, h, src = before
-    w2, h2, dst = after
-    if not check((w, h) == (w2, h2), "image sizes differ"):
-        return
-    bad = 0
-    for i in range(0, w * h * 3, 3):
-        s = src[i] + src[i + 1] + src[i + 2]
-        for k in range(3):
-            want = (s + tone[k]) // 4 if apply[k] else src[i + k]
-            if dst[i + k] != want:
-                bad += 1
-    check(bad == 0, f"{bad} channel values differ from the tone rule {tone} {apply}")
+def toned(label, tone, apply):
+    """The image after the dialog follows the tone rule from the image before it."""
+    for message in tonecheck.check_rule(f"{work}/{label}-before.ppm", f"{work}/{label}-after.ppm", tone, apply):
+        failures.append(f"{label}: {message}")
 
 
 # --- the proxy model --------------------------------------------------------------
@@ -437,7 +422,7 @@ def check_main():
     check(st["imageRect"] == (0, 0, 768, 1024), f"{label}: stored imageRect {st['imageRect']}")
     check(st["mode"] == 0x6D6F4431, f"{label}: stored mode {st['mode']:#x}")
     check(st["showDialog"] == 0, f"{label}: showDialog left set")
-    toned(read_ppm(f"{work}/main-before.ppm"), read_ppm(f"{work}/main-after.ppm"), (30, 60, 90), (1, 0, 1))
+    toned("main", (30, 60, 90), (1, 0, 1))
 
 
 def check_reopen():
@@ -523,7 +508,7 @@ def check_zoomenter():
     enlarges = [l for l in d.after.lines if l.startswith("advanceState") and "inputRate=131072" in l]
     check(not enlarges, f"{label}: Enter enlarged the preview instead of closing the dialog")
     check(any(l.startswith("result Start 0") for l in lines), f"{label}: Enter did not end the dialog with OK")
-    toned(read_ppm(f"{work}/zoomenter-before.ppm"), read_ppm(f"{work}/zoomenter-after.ppm"), (40, 0, 0), (0, 1, 1))
+    toned("zoomenter", (40, 0, 0), (0, 1, 1))
 
 
 def check_noproxy():
@@ -536,7 +521,7 @@ def check_noproxy():
     expect_state(dialogs[0].opening, label, fields=(0, 0, 0))
     check(any(l.startswith("result Start 0") for l in lines), f"{label}: OK did not proceed")
     check(any(l.startswith("serve ") for l in lines), f"{label}: the strips were not served")
-    toned(read_ppm(f"{work}/noproxy-before.ppm"), read_ppm(f"{work}/noproxy-after.ppm"), (100, 0, 0), (1, 0, 0))
+    toned("noproxy", (100, 0, 0), (1, 0, 0))
 
 
 def check_bare():

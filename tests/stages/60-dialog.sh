@@ -84,5 +84,5 @@ if [ $status -ne 0 ]; then
   echo "60-dialog: the host batch ended with status $status" >&2
   fail=1
 fi
-python3 tests/stages/60-dialog-check.py "$work" || fail=1
+/usr/bin/python3 tests/stages/60-dialog-check.py "$work" || fail=1
 exit $fail

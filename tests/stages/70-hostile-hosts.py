@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Hostile-host scenarios for the reference host, and the check of their outcome.
 
   70-hostile-hosts.py plan WORKDIR HOST PLUGIN   writes WORKDIR/jobs.batch and the
@@ -7,49 +7,25 @@
                                                  the expected one and, where it is 0,
                                                  its pixels with the tone rule
 
-The tone rule is computed here independently of the plug-in: for every pixel of the
-filter rectangle, each enabled channel of the first three becomes
-(p0 + p1 + p2 + tone) / 4 (integer division), with the tone clamped to 0..255;
-everything else stays as it was.
+The tone rule is computed independently of the plug-in (tests/stages/lib/tonecheck.py).
 """
 import json
 import os
 import random
 import re
-import struct
 import sys
 
-# The parameter record as the 64-bit plug-in lays it out (40 bytes).
-RECORD_SIZE = 40
-TONE_AT = 4           # toneRed, toneGreen, toneBlue: int16 each
-STRIP_ROWS_AT = 20    # int16
-MODE_AT = 24          # OSType
-ZOOM_AT = 32          # int16
-APPLY_AT = 34         # applyRed, applyGreen, applyBlue: one byte each
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
+import tonecheck  # noqa: E402
 
+RECORD_SIZE = tonecheck.RECORD_SIZE
 W, H = 61, 37         # small odd-sized sample: fast, and no width is a multiple of 4
 TONE = (200, 30, 117)
 
 
-def record(tone=TONE, apply=(1, 1, 1), strip_rows=1):
-    data = bytearray(RECORD_SIZE)
-    struct.pack_into("<hhh", data, TONE_AT, *tone)
-    struct.pack_into("<h", data, STRIP_ROWS_AT, strip_rows)
-    data[MODE_AT:MODE_AT + 4] = b"1Doo"  # 'moD1' stored little-endian
-    struct.pack_into("<h", data, ZOOM_AT, 1)
-    data[APPLY_AT:APPLY_AT + 3] = bytes(apply)
-    return bytes(data)
-
-
-def write_state(path, data):
-    with open(path, "w") as f:
-        f.write("tintara-host-parameters %d\n" % len(data))
-        f.write(" ".join("%02x" % b for b in data) + "\n")
-
-
 def scenarios():
     """(label, options, expected result, parameters bytes, filter rectangle or None)."""
-    toned = record()
+    toned = tonecheck.record(TONE, (1, 1, 1))
     strip = ["--no-display-pixels"]  # without displayPixels the plug-in takes strips
     paths = [("preview", []), ("strip", strip)]
     out = []
@@ -161,7 +137,7 @@ def plan(work, host, plugin):
         opts += ["--before", before, "--out", after, "--quiet", "--label", label]
         if params is not None:  # an empty record too
             state = os.path.join(work, label + ".state")
-            write_state(state, params)
+            tonecheck.write_record(state, params)
             opts += ["--state", state]
         if expected is not None:
             opts += ["--expect-result", str(expected)]
@@ -175,32 +151,6 @@ def plan(work, host, plugin):
     with open(os.path.join(work, "jobs.json"), "w") as f:
         json.dump(jobs, f)
     print(len(jobs))
-
-
-def read_ppm(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
-    w, h = int(m.group(1)), int(m.group(2))
-    return w, h, data[m.end():]
-
-
-def expected_pixels(before, w, h, params, rect):
-    tone, apply = (0, 0, 0), (0, 0, 0)
-    if params is not None:
-        tone = struct.unpack_from("<hhh", params, TONE_AT)
-        apply = tuple(params[APPLY_AT + k] != 0 for k in range(3))
-    tone = [min(max(t, 0), 255) for t in tone]
-    top, left, bottom, right = rect if rect else (0, 0, h, w)
-    out = bytearray(before)
-    for y in range(top, bottom):
-        for x in range(left, right):
-            i = 3 * (y * w + x)
-            s = before[i] + before[i + 1] + before[i + 2]
-            for k in range(3):
-                if apply[k]:
-                    out[i + k] = (s + tone[k]) // 4
-    return bytes(out)
 
 
 def check(work, stdout_path):
@@ -224,12 +174,10 @@ def check(work, stdout_path):
         pixels = "-"
         if code == 0:
             params = bytes.fromhex(job["params"]) if job["params"] else None
-            w, h, before = read_ppm(job["before"])
-            w2, h2, after = read_ppm(job["after"])
-            want = expected_pixels(before, w, h, params, job["rect"])
-            if (w, h) != (w2, h2) or after != want:
-                bad = sum(1 for a, b in zip(after, want) if a != b)
-                failures.append("%s: %d bytes differ from the tone rule" % (label, bad))
+            tone, apply = tonecheck.record_settings(params)
+            wrong = tonecheck.check_rule(job["before"], job["after"], tone, apply, job["rect"])
+            if wrong:
+                failures += ["%s: %s" % (label, line) for line in wrong]
                 pixels = "WRONG"
             else:
                 pixels = "correct"

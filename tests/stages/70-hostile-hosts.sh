@@ -18,7 +18,7 @@ mkdir -p "$work"
 export WINEPREFIX=$bin/wineprefix-hostile
 unset DISPLAY # scripts/wine-run starts its own Xvfb and stops it again
 
-jobs=$(python3 tests/stages/70-hostile-hosts.py plan "$work" "$bin/tintara-host.exe" "$bin/Tintara.8bf")
+jobs=$(/usr/bin/python3 tests/stages/70-hostile-hosts.py plan "$work" "$bin/tintara-host.exe" "$bin/Tintara.8bf")
 echo "running $jobs hostile-host jobs in one Wine process"
 set +e
 timeout --kill-after=10 300 scripts/wine-run "$bin/tintara-host.exe" --batch "$work/jobs.batch" \
@@ -35,5 +35,5 @@ if grep -q "crash" "$work/stderr"; then
   echo "FAIL: the host reported a crash" >&2
   exit 1
 fi
-python3 tests/stages/70-hostile-hosts.py check "$work" "$work/stdout" | tee "$work/table.md"
+/usr/bin/python3 tests/stages/70-hostile-hosts.py check "$work" "$work/stdout" | tee "$work/table.md"
 echo "hostile hosts passed"

@@ -22,5 +22,5 @@ fi
 for f in "${files[@]}"; do
   [ -f "$f" ] || { echo "FAIL: $f is missing (run scripts/build)" >&2; exit 1; }
 done
-python3 tests/stages/80-host-profiles.py run "$work" "${files[@]}" | tee "$work/table.md"
+/usr/bin/python3 tests/stages/80-host-profiles.py run "$work" "${files[@]}" | tee "$work/table.md"
 echo "host profiles passed"

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks release archives written by scripts/package.
 
   check.py same A.zip B.zip       the two archives are byte-identical; if not, says
@@ -16,16 +16,15 @@
 import hashlib
 import os
 import re
-import struct
 import sys
 import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "artifacts"))
-from pefile_lite import PeError, PeFile  # noqa: E402
+from resparse import FormatError, open_pe  # noqa: E402
 
-NAMES = ["32-bit/Tintara.8bf", "64-bit/Tintara.8bf", "README.txt", "はじめにお読みください.txt", "SHA256SUMS"]
-GUIDES = ["README.txt", "はじめにお読みください.txt"]
+NAMES = ["32-bit/Tintara.8bf", "64-bit/Tintara.8bf", "README.txt", "README-ja.txt", "SHA256SUMS"]
+GUIDES = ["README.txt", "README-ja.txt"]
 SHOWN = 8  # differing places listed per entry
 SHORTEST_IN_BINARIES = 6
 
@@ -33,18 +32,19 @@ SHORTEST_IN_BINARIES = 6
 def where(data, offset):
     """Names the part of a PE file that holds the byte at offset."""
     try:
-        pe = PeFile(data)
-    except PeError:
+        pe = open_pe(data)
+    except FormatError:
         return "not a PE file"
-    header = struct.unpack_from("<I", data, 0x3C)[0]
-    if header + 8 <= offset < header + 12:
+    stamp = pe.FILE_HEADER.get_field_absolute_offset("TimeDateStamp")
+    checksum = pe.OPTIONAL_HEADER.get_field_absolute_offset("CheckSum")
+    if stamp <= offset < stamp + 4:
         return "link time stamp"
-    if header + 88 <= offset < header + 92:
+    if checksum <= offset < checksum + 4:
         return "image checksum"
-    for name, _, _, rawptr, rawsize in pe.sections:
-        if rawptr <= offset < rawptr + rawsize:
-            return "section " + name
-    return "headers" if offset < header + 24 + 240 else "outside every section"
+    for section in pe.sections:
+        if section.PointerToRawData <= offset < section.PointerToRawData + section.SizeOfRawData:
+            return "section " + section.Name.rstrip(b"\0").decode("latin-1")
+    return "headers" if offset < pe.OPTIONAL_HEADER.SizeOfHeaders else "outside every section"
 
 
 def differences(name, a, b):
@@ -108,8 +108,10 @@ class Contents:
             self.expect("%s dated %r, not the commit's %r" % (info.filename, info.date_time, stamp), info.date_time == stamp)
             self.expect("%s carries extra fields" % info.filename, info.extra == b"")
             self.expect("%s attributes %#x" % (info.filename, info.external_attr), info.external_attr == 0x20)
-        self.expect("a non-ASCII name without the UTF-8 flag",
-                    all(info.flag_bits & 0x800 for info in infos if not info.filename.isascii()))
+        # unzip 6.0 and older Windows unzippers ignore the UTF-8 flag and garble
+        # other names, and SHA256SUMS then fails for them.
+        self.expect("entry names that are not ASCII: %r" % [i.filename for i in infos if not i.filename.isascii()],
+                    all(info.filename.isascii() and not info.flag_bits & 0x800 for info in infos))
         files = {name: archive.read(name) for name in archive.namelist()}
         self.check_sums(files)
         for name, data in files.items():

@@ -3,7 +3,8 @@
 # first build with its checks (verifier, a run of each plug-in in its host), the
 # second later, in a folder elsewhere, without them. Both archives must be
 # byte-identical (the checker names the differing bytes otherwise). Then the
-# archive's contents are checked, and the 64-bit plug-in unpacked from it is run
+# archive's contents are checked, it is unpacked twice and checked against its
+# SHA256SUMS, and the 64-bit plug-in unpacked from it is run
 # with scripts/apply and must give the tone rule's image.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -28,19 +29,27 @@ second=$(scripts/package --out "$elsewhere/b" --work "$elsewhere/deeper/build-b"
   fail "the second scripts/package failed"
 [ "$(basename "$first")" = "Tintara-$(cat "$work/build-a/src/build/win64/VERSION").zip" ] ||
   fail "archive name $first does not carry the built version"
-python3 "$check" same "$first" "$second" || fail "two builds of one commit differ"
+/usr/bin/python3 "$check" same "$first" "$second" || fail "two builds of one commit differ"
 
 commit_time=$(git log -1 --format=%ct HEAD)
-python3 "$check" contents "$first" README.md "$commit_time" \
+/usr/bin/python3 "$check" contents "$first" README.md "$commit_time" \
   "$root" "$work" "$elsewhere" "$(hostname)" "${USER:-}" "$(id -un)" "$HOME" ||
   fail "the archive's contents"
 
+# Unpacked with Python's zipfile and with unzip (as a user on Linux would), each
+# copy must pass sha256sum -c, and both must hold the same files.
 unpacked=$work/unpacked
-python3 "$check" extract "$first" "$unpacked"
+/usr/bin/python3 "$check" extract "$first" "$unpacked"
+(cd "$unpacked" && sha256sum --check --strict --quiet SHA256SUMS) ||
+  fail "SHA256SUMS does not match the files that Python unpacked"
+unzip -q "$first" -d "$work/unzipped" || fail "unzip could not unpack the archive"
+(cd "$work/unzipped" && sha256sum --check --strict --quiet SHA256SUMS) ||
+  fail "SHA256SUMS does not match the files that unzip unpacked"
+diff -r "$unpacked" "$work/unzipped" >/dev/null || fail "unzip and Python unpacked different files"
 runs=$work/build-a/runs
 scripts/apply --plugin "$unpacked/64-bit/Tintara.8bf" "$runs/before64.png" "$work/applied.png" \
   --state "$work/applied.state" --dialog "r=12;g=250;b=99;check=rb;ok" --dialog-timeout 20000 --quiet \
   >"$work/apply.log" 2>&1 || { cat "$work/apply.log" >&2; fail "scripts/apply on the unpacked plug-in"; }
-python3 tests/stages/40-engine-e2e-check.py rule "$runs/before64.png" "$work/applied.png" "$work/applied.state" ||
+/usr/bin/python3 tests/stages/40-engine-e2e-check.py rule "$runs/before64.png" "$work/applied.png" "$work/applied.state" ||
   fail "the unpacked plug-in's image is not the tone rule's"
 echo "release archive: $(basename "$first"), reproducible, checked and applied"

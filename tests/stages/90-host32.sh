@@ -58,7 +58,7 @@ read -r total0 unrealigned0 < <(python3 "$alignment" stack "$unaligned/Tintara.8
 [ "$unrealigned0" -gt 0 ] || fail "the check finds nothing in the file that assumes an aligned stack"
 echo "   shipped file: $total, all after a realignment; unfixed file: $unrealigned0 of $total0 without"
 # The built-file verifier refuses the unfixed file for that reason.
-python3 "$root/tests/artifacts/verify_plugin.py" "$unaligned/Tintara.8bf" >unaligned-verify.txt &&
+/usr/bin/python3 "$root/tests/artifacts/verify_plugin.py" "$unaligned/Tintara.8bf" >unaligned-verify.txt &&
   fail "the verifier accepts the file that assumes an aligned stack"
 grep -q 'without a realignment of the stack' unaligned-verify.txt ||
   fail "the verifier refuses the unfixed file, but not for its stack: $(cat unaligned-verify.txt)"
@@ -83,16 +83,16 @@ for offset in 0 4 8 12; do
     echo "   unfixed, offset $offset: $(cat u$offset.err)"
   fi
 done
-python3 "$check" same f0.png f4.png f8.png f12.png u0.png
+/usr/bin/python3 "$check" same f0.png f4.png f8.png f12.png u0.png
 # Without SSE4.1 the plug-in takes its plain kernel, which keeps nothing in
 # aligned stack slots: the same file then runs at any offset.
 emulate -cpu pentium3 "$host32" --stack-offset 4 "$unaligned/Tintara.8bf" $job --out p4.png \
   >p4.out 2>p4.err || fail "the plain kernel depends on the stack alignment: $(cat p4.err)"
-python3 "$check" same f0.png p4.png
+/usr/bin/python3 "$check" same f0.png p4.png
 
 echo "-- the engine cases in both hosts"
 state() { # FILE RED GREEN BLUE APPLY_RED APPLY_GREEN APPLY_BLUE
-  python3 "$check" state "$@"
+  /usr/bin/python3 "$check" state "$@"
 }
 state all.state 250 10 128 1 1 1
 state mixed.state 30 77 220 1 0 1
@@ -179,7 +179,7 @@ for n in "${names[@]}"; do
   32-bit: $got"
   done
   if [ -f "$n-64.png" ]; then
-    python3 "$check" same "$n-64.png" "$n-32default.png" "$n-32pentium3.png" >/dev/null ||
+    /usr/bin/python3 "$check" same "$n-64.png" "$n-32default.png" "$n-32pentium3.png" >/dev/null ||
       fail "$n: the images differ"
   else
     [ ! -e "$n-32default.png" ] && [ ! -e "$n-32pentium3.png" ] ||
@@ -195,9 +195,9 @@ for cpu in default pentium3; do
 done
 grep -q '^openReadDescriptor .* -> reader' replay-32default.trace || fail "replay: no descriptor read"
 ! grep -q '^unserved' replay-32default.trace || fail "replay: the plug-in wanted its dialog"
-python3 "$check" rule in3.png p3-32default.png all.state
-python3 "$check" rule in4.png p4-32pentium3.png mixed.state
-python3 "$check" rule in3.png sr-32default.png mixed.state $rect
+/usr/bin/python3 "$check" rule in3.png p3-32default.png all.state
+/usr/bin/python3 "$check" rule in4.png p4-32pentium3.png mixed.state
+/usr/bin/python3 "$check" rule in3.png sr-32default.png mixed.state $rect
 for n in pa sa; do
   last=$(grep -E '^abortProc #' $n-32default.trace | tail -1)
   [[ $last == "abortProc #20000 -> 1" ]] || fail "$n: questions went on after the abort: $last"
@@ -206,8 +206,8 @@ echo "   ${#names[@]} cases, 3 runs each: byte-identical images and equal result
 
 echo "-- the hostile-host jobs without a dialog"
 mkdir -p hostile32 hostile64
-python3 "$root/tests/stages/70-hostile-hosts.py" plan "$work/hostile64" x "$bin64/Tintara.8bf" >/dev/null
-python3 "$root/tests/stages/70-hostile-hosts.py" plan "$work/hostile32" x "$bin32/Tintara.8bf" >/dev/null
+/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" plan "$work/hostile64" x "$bin64/Tintara.8bf" >/dev/null
+/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" plan "$work/hostile32" x "$bin32/Tintara.8bf" >/dev/null
 python3 - hostile32 hostile64 <<'PY'
 import json, shlex, sys
 # Only the jobs that run no dialog: the emulated host has no windows.
@@ -226,9 +226,9 @@ timeout --kill-after=10 300 "$root/scripts/wine-run" "$bin64/tintara-host.exe" -
 emulate "$host32" --batch hostile32/jobs.batch >hostile32/stdout 2>hostile32/stderr
 set -e
 ! grep -q crash hostile32/stderr || fail "tintara-host32 reported a crash: $(grep crash hostile32/stderr)"
-python3 "$root/tests/stages/70-hostile-hosts.py" check hostile32 hostile32/stdout >hostile32/table.md ||
+/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" check hostile32 hostile32/stdout >hostile32/table.md ||
   fail "hostile jobs in the 32-bit host: $(cat hostile32/table.md)"
-python3 "$root/tests/stages/70-hostile-hosts.py" check hostile64 hostile64/stdout >hostile64/table.md ||
+/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" check hostile64 hostile64/stdout >hostile64/table.md ||
   fail "hostile jobs in the 64-bit host: $(cat hostile64/table.md)"
 diff <(sed 's/ | [a-z-]* |$//' hostile64/table.md) <(sed 's/ | [a-z-]* |$//' hostile32/table.md) ||
   fail "the hostile jobs ended with other result codes in the 32-bit host"
@@ -272,15 +272,11 @@ echo "   $(cat dialog.err)"
 echo "-- About"
 emulate "$host32" "$bin32/Tintara.8bf" --about --no-parameters --sample 8x8 --quiet \
   --trace "$work/about.trace" >/dev/null
-python3 - "$root" "$bin32/Tintara.8bf" about.trace <<'PY'
+/usr/bin/python3 - "$root" "$bin32/Tintara.8bf" about.trace <<'PY'
 import sys
 sys.path.insert(0, sys.argv[1] + "/tests/artifacts")
-from pefile_lite import PeFile
-from resparse import parse_string_block
-strings = {}
-for rtype, name, _, data in PeFile(open(sys.argv[2], "rb").read()).resources():
-    if rtype == 6:
-        strings.update(parse_string_block(name, data))
+from resparse import open_pe, strings as string_table
+strings = string_table(open_pe(open(sys.argv[2], "rb").read()))
 trace = open(sys.argv[3], encoding="utf-8").read().splitlines()
 at = trace.index("call About") if "call About" in trace else -1
 want = ['messageBox caption="%s" text="%s"' % (strings.get(16001), strings.get(16000, "").replace("\n", " ")),

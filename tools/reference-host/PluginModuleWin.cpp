@@ -5,7 +5,8 @@
 
 namespace {
 
-constexpr uint32_t kEntryX64 = FourCC("8664");
+// The property list names one entry per architecture; a host takes its own.
+constexpr uint32_t kEntryOwn = sizeof(void*) == 8 ? FourCC("8664") : FourCC("wx86");
 constexpr WORD kPiplId = 16000;
 
 std::string LastError() {
@@ -71,7 +72,7 @@ bool PluginModule::Load(const std::string& path, std::string& error) {
     error = path + ": malformed property list: " + reason;
     return false;
   }
-  if (!FilterEntryName(pipl_, kEntryX64, path, entryName_, error)) return false;
+  if (!FilterEntryName(pipl_, kEntryOwn, path, entryName_, error)) return false;
   HMODULE module = LoadLibraryA(path.c_str());
   if (module == nullptr) {
     error = path + ": cannot load (" + LastError() + ")";

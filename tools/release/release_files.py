@@ -10,8 +10,9 @@ the same bytes, whoever builds them, wherever and whenever.
   release_files.py zip OUT.zip DIR NAME...  the named files of DIR, in that order
 
 The archive's entries carry the time given by SOURCE_DATE_EPOCH (seconds since
-1970, normally the commit's time) in UTC, fixed attributes and no extra fields;
-names that are not ASCII are stored as UTF-8 and flagged so.
+1970, normally the commit's time) in UTC, fixed attributes and no extra fields.
+Entry names must be ASCII: unzip 6.0 and older Windows unzippers ignore the
+zip format's UTF-8 flag and write other names garbled.
 """
 
 import hashlib
@@ -52,6 +53,9 @@ def entry_time():
 
 def write_zip(out, folder, names):
     stamp = entry_time()
+    foreign = [name for name in names if not name.isascii()]
+    if foreign:
+        raise SystemExit("zip: entry names must be ASCII: %s" % ", ".join(foreign))
     # Written to a neighbour first, so that a failed run leaves no partial archive.
     partial = out + ".partial"
     with zipfile.ZipFile(partial, "w") as archive:
