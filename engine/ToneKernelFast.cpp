@@ -10,6 +10,8 @@
 // channel k, and one byte addition gives the three toned bytes.
 #include "engine/TonePlan.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -92,9 +94,9 @@ TINTARA_TARGET inline __m128i Quarter32(__m128i v) {
 #undef TINTARA_TARGET
 } // namespace sse41
 
-#ifndef _WIN32
-// 32 bytes at a time, with AVX2. Not in the Windows builds: GCC cannot align the
-// stack for 256-bit values there.
+// 32 bytes at a time, with AVX2. In the Windows builds every vector move is
+// assembled as an unaligned one (cmake/WindowsCode.cmake): 64-bit Windows code
+// cannot realign the stack for 256-bit values.
 namespace avx2 {
 #define TINTARA_TARGET __attribute__((target("avx2")))
 
@@ -153,18 +155,14 @@ TINTARA_TARGET inline __m256i Quarter32(__m256i v) {
 #include "engine/ToneKernelLanes.inc"
 #undef TINTARA_TARGET
 } // namespace avx2
-#endif
 
-#ifndef _WIN32
-bool HaveAvx2() {
+// The processor's widest set; libgcc's AVX2 answer includes the operating system's
+// keeping of the 256-bit registers.
+ToneVectors Available() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}
-#endif
-
-bool HaveSse41() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("sse4.1") != 0;
+  if (__builtin_cpu_supports("avx2")) return ToneVectors::Avx2;
+  if (__builtin_cpu_supports("sse4.1")) return ToneVectors::Sse41;
+  return ToneVectors::None;
 }
 
 bool Written(ByteAction a) {
@@ -177,19 +175,20 @@ int32 ToneRunVector(const uint8* in, uint8* out, int32 count, const TonePlan& pl
   // Each pixel is read before it is written, also within a step; buffers that only
   // partly overlap would see bytes already written, so they take the reference.
   if (in != out && !Disjoint(in, out, count * plan.inStep)) return 0;
+  const ToneVectors vectors = ToneVectorsInUse();
+  if (vectors == ToneVectors::None) return 0;
   int32 done = 0;
-#ifndef _WIN32
-  static const bool haveAvx2 = HaveAvx2();
-  if (haveAvx2) done = avx2::ToneRunLanes(in, out, count, plan);
-#endif
+  if (vectors == ToneVectors::Avx2) done = avx2::ToneRunLanes(in, out, count, plan);
   // SSE4.1 takes what AVX2 left, or everything.
-  static const bool haveSse41 = HaveSse41();
-  if (!haveSse41) return done;
   const ptrdiff_t skip = done * plan.inStep;
   return done + sse41::ToneRunLanes(in + skip, out + skip, count - done, plan);
 }
 
 #else
+
+ToneVectors Available() {
+  return ToneVectors::None;
+}
 
 int32 ToneRunVector(const uint8*, uint8*, int32, const TonePlan&) {
   return 0;
@@ -197,7 +196,23 @@ int32 ToneRunVector(const uint8*, uint8*, int32, const TonePlan&) {
 
 #endif
 
+std::atomic<ToneVectors> gLimit{ToneVectors::Avx2};
+
 } // namespace
+
+ToneVectors ToneVectorsAvailable() {
+  static const ToneVectors available = Available();
+  return available;
+}
+
+ToneVectors ToneVectorsInUse() {
+  return std::min(ToneVectorsAvailable(), gLimit.load(std::memory_order_relaxed));
+}
+
+ToneVectors LimitToneVectors(ToneVectors widest) {
+  gLimit.store(widest, std::memory_order_relaxed);
+  return ToneVectorsInUse();
+}
 
 void ToneRunFast(const uint8* in, uint8* out, int32 count, const TonePlan& plan) {
   if (count <= 0) return;

@@ -41,3 +41,16 @@ void ToneRunReference(const uint8* in, uint8* out, int32 count, const TonePlan& 
 // The same result as ToneRunReference, computed several pixels at a time where the
 // processor and the pixel layout allow it.
 void ToneRunFast(const uint8* in, uint8* out, int32 count, const TonePlan& plan);
+
+// The vector instruction sets of ToneRunFast, narrowest first.
+enum class ToneVectors : uint8 { None, Sse41, Avx2 };
+
+// The widest set that this processor runs.
+ToneVectors ToneVectorsAvailable();
+
+// The widest set that ToneRunFast uses: the processor's, or less after a limit.
+ToneVectors ToneVectorsInUse();
+
+// Keeps ToneRunFast to the given set or narrower ones, so that tests and benchmarks
+// can run each; returns the set in use after the change.
+ToneVectors LimitToneVectors(ToneVectors widest);

@@ -12,6 +12,7 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import disasm_checks  # noqa: E402
 from resparse import (  # noqa: E402
     FormatError,
     open_pe,
@@ -411,6 +412,8 @@ class PluginVerifier:
                 self.check_cursor(group_id, by_key[(RT_GROUP_CURSOR, group_id)], images)
         if (RT_VERSION, 1) in by_key:
             self.check_version(pe, by_key[(RT_VERSION, 1)])
+        # Machine code: aligned ymm moves, the AVX2 kernel, the 32-bit stack realignment.
+        disasm_checks.verify(self, machine)
 
 
 def main(paths):

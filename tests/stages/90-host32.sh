@@ -51,11 +51,17 @@ cmp -s "$unaligned/Tintara.8bf" "$bin32/Tintara.8bf" &&
 echo "-- SSE instructions that need an aligned stack operand, and their functions"
 # Every function counts here, also the dialog and window procedures that this
 # host cannot run: each such instruction must follow a realignment of the stack.
-read -r total unrealigned < <(python3 "$root/tests/stages/90-host32-alignment.py" "$bin32/Tintara.8bf")
+alignment=$root/tests/artifacts/disasm_checks.py
+read -r total unrealigned < <(python3 "$alignment" stack "$bin32/Tintara.8bf")
 [ "$unrealigned" -eq 0 ] || fail "$unrealigned of $total such instructions in the shipped file run on the caller's alignment"
-read -r total0 unrealigned0 < <(python3 "$root/tests/stages/90-host32-alignment.py" "$unaligned/Tintara.8bf" 2>/dev/null)
+read -r total0 unrealigned0 < <(python3 "$alignment" stack "$unaligned/Tintara.8bf" 2>/dev/null)
 [ "$unrealigned0" -gt 0 ] || fail "the check finds nothing in the file that assumes an aligned stack"
 echo "   shipped file: $total, all after a realignment; unfixed file: $unrealigned0 of $total0 without"
+# The built-file verifier refuses the unfixed file for that reason.
+/usr/bin/python3 "$root/tests/artifacts/verify_plugin.py" "$unaligned/Tintara.8bf" >unaligned-verify.txt &&
+  fail "the verifier accepts the file that assumes an aligned stack"
+grep -q 'without a realignment of the stack' unaligned-verify.txt ||
+  fail "the verifier refuses the unfixed file, but not for its stack: $(cat unaligned-verify.txt)"
 
 echo "-- stack offsets: the kernel on a stack 0, 4, 8 and 12 bytes off alignment"
 job="--sample 64x48 --no-parameters --quiet"

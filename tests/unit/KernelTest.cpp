@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "EngineTestSupport.h"
 #include "engine/ToneKernel.h"
+#include "engine/TonePlan.h"
 
 namespace {
 
@@ -221,7 +223,27 @@ struct Layout {
   int16 planes;
 };
 
-TEST_F(KernelTest, FastMatchesReferenceOverEdgeAxes) {
+// Each vector set that the processor has, AVX2 and SSE4.1 alike, and none.
+class FastKernelTest : public KernelTest, public ::testing::WithParamInterface<ToneVectors> {
+protected:
+  void SetUp() override {
+    if (GetParam() > ToneVectorsAvailable()) GTEST_SKIP() << "the processor lacks this set";
+    ASSERT_EQ(LimitToneVectors(GetParam()), GetParam());
+  }
+  void TearDown() override { LimitToneVectors(ToneVectors::Avx2); }
+};
+
+std::string VectorsName(const ::testing::TestParamInfo<ToneVectors>& set) {
+  const char* const names[] = {"None", "Sse41", "Avx2"};
+  return names[int(set.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Vectors, FastKernelTest,
+                         ::testing::Values(ToneVectors::None, ToneVectors::Sse41,
+                                           ToneVectors::Avx2),
+                         VectorsName);
+
+TEST_P(FastKernelTest, FastMatchesReferenceOverEdgeAxes) {
   std::vector<Layout> layouts;
   for (int16 mode = -1; mode <= 12; ++mode) {
     layouts.push_back({mode, 3, 3});

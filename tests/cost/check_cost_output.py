@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Runs scripts/cost-per-pixel --quick on a small image and checks that it prints
+every figure: instructions per pixel for 3 and 4 planes, the benchmark's median
+and fastest rows of each kernel, the paired rounds' ratios to memcpy and the
+driver's ratios, each a positive number.
+
+Usage: check_cost_output.py REPO"""
+import re
+import subprocess
+import sys
+
+NUMBER = r"(\d+(?:\.\d+)?)"
+WANTED = [r"^%d planes: %s instructions/pixel in the plug-in \(abortProc %s/pixel" % (p, NUMBER, NUMBER) for p in (3, 4)]
+WANTED += [
+    r"^%s/%d/repeats:\d+_%s +%s ms" % (kernel, p, stat, NUMBER)
+    for kernel in ("Memcpy", "KernelNoQuestions", "Kernel", "KernelReference")
+    for p in (3, 4)
+    for stat in ("median", "min")
+]
+WANTED += [r"kernel without host questions / memcpy: %s \(3 planes\), %s \(4 planes\)$" % (NUMBER, NUMBER)]
+WANTED += [r"^planes=%d kernel=%sms memcpy=%sms ratio=%s \(kernel time / memcpy time, 40x24\)$" % (p, NUMBER, NUMBER, NUMBER) for p in (3, 4)]
+
+
+def main():
+    run = subprocess.run([sys.argv[1] + "/scripts/cost-per-pixel", "--quick", "40", "24"],
+                         capture_output=True, text=True, timeout=600)
+    lines = run.stdout.splitlines()
+    missing = []
+    for pattern in WANTED:
+        match = next((m for m in (re.search(pattern, line) for line in lines) if m), None)
+        # Instruction counts and the kernels' times are above zero (memcpy of a small
+        # image may round to 0.000 ms).
+        if match is None or (not pattern.startswith("^Memcpy") and float(match.group(1)) <= 0):
+            missing.append(pattern)
+    if run.returncode != 0 or missing:
+        print("cost-per-pixel exited %d; missing or zero:\n  %s\n--- output:\n%s%s"
+              % (run.returncode, "\n  ".join(missing), run.stdout, run.stderr))
+        return 1
+    print(run.stdout, end="")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
