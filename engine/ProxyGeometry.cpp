@@ -19,14 +19,24 @@ struct Span {
 
 // Narrows [low, high) to `extent` pixels centred in the image's [imageLow,
 // imageHigh), shifted by offset, when the span is at least that wide; otherwise the
-// whole span is used, without centring or pan.
+// whole span is used, without centring or pan. The shifted area is held inside the
+// span, as a pan would hold it: an offset replayed from a record (the dialog's first
+// request comes before any pan limit applies) never reaches past the span's edge.
 Span FitSpan(Span span, int16 imageLow, int16 imageHigh, int32 extent, int16 offset) {
   if (int32(span.high) - int32(span.low) < extent) return span;
   const int32 shift = (int32(imageHigh) - extent - int32(imageLow)) / 2;
-  Span fitted;
-  fitted.high = int16(int32(span.low) + extent + shift + offset);
-  fitted.low = int16(int32(span.low) + shift + offset);
-  return fitted;
+  const int32 low =
+      std::clamp(int32(span.low) + shift + offset, int32(span.low), int32(span.high) - extent);
+  return Span{int16(low), int16(low + extent)};
+}
+
+// The part of [low, high) inside the image's [0, size); a host that gives no size
+// (0 or below) leaves the span as it is.
+Span ClipToImage(Span span, int16 size) {
+  if (size <= 0) return span;
+  const int16 low = std::clamp<int16>(span.low, 0, size);
+  const int16 high = std::clamp<int16>(span.high, low, size);
+  return Span{low, high};
 }
 
 } // namespace
@@ -50,10 +60,14 @@ void ComputeProxy(PluginGlobals* globals) {
 
   p->imageRect = fr->filterRect;
   const Rect& image = p->imageRect;
-  const Span h = FitSpan({fr->filterRect.left, fr->filterRect.right}, image.left, image.right,
-                         int32(zoom) * globals->previewRect.right, p->offsetH);
-  const Span v = FitSpan({fr->filterRect.top, fr->filterRect.bottom}, image.top, image.bottom,
-                         int32(zoom) * globals->previewRect.bottom, p->offsetV);
+  // The source area lies inside the image: a request past its edge is one that some
+  // hosts serve without padding, reading past their own pixels.
+  const Span h =
+      FitSpan(ClipToImage({fr->filterRect.left, fr->filterRect.right}, fr->imageSize.h), image.left,
+              image.right, int32(zoom) * globals->previewRect.right, p->offsetH);
+  const Span v =
+      FitSpan(ClipToImage({fr->filterRect.top, fr->filterRect.bottom}, fr->imageSize.v), image.top,
+              image.bottom, int32(zoom) * globals->previewRect.bottom, p->offsetV);
   fr->filterRect.left = h.low;
   fr->filterRect.right = h.high;
   fr->filterRect.top = v.low;

@@ -9,6 +9,8 @@ namespace {
 // setSizeProc that a usable suite must fill.
 constexpr int16 kRequiredHandleProcsVersion = 1;
 constexpr uint16 kRequiredHandleProcsCount = 7;
+// newProc, disposeProc and getSizeProc.
+constexpr uint16 kHandleProcsThroughGetSize = 3;
 
 // The master blocks that the fallback handed out and has not released, chained
 // through the blocks themselves. A handle that is not among them was made by
@@ -108,5 +110,24 @@ void UnlockPluginHandle(const HandleProcs* procs, Handle handle) {
 
 int32 PluginHandleSize(const HandleProcs* procs, Handle handle) {
   if (handle == nullptr || !HandleProcsUsable(procs)) return 0;
+  return procs->getSizeProc(handle);
+}
+
+bool MeasureFallbackHandle(Handle handle, int32* size) {
+  if (handle == nullptr || !IsFallbackHandle(handle)) return false;
+  const uint32 measured =
+      LockedSystemMemorySize(reinterpret_cast<FallbackMasterBlock*>(handle)->data);
+  *size = measured > 0x7FFFFFFFu ? 0x7FFFFFFF : int32(measured);
+  return measured > 0;
+}
+
+bool HostCanTellHandleSize(const HandleProcs* procs) {
+  return procs != nullptr && procs->handleProcsVersion == kRequiredHandleProcsVersion &&
+         static_cast<uint16>(procs->numHandleProcs) >= kHandleProcsThroughGetSize &&
+         procs->getSizeProc != nullptr;
+}
+
+int32 HostHandleSize(const HandleProcs* procs, Handle handle) {
+  if (handle == nullptr || !HostCanTellHandleSize(procs)) return 0;
   return procs->getSizeProc(handle);
 }

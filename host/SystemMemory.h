@@ -8,3 +8,6 @@
 void* AllocateLockedSystemMemory(std::uint32_t size);
 // Unlocks and frees a block returned by AllocateLockedSystemMemory.
 void FreeLockedSystemMemory(void* address);
+// The size of a block returned by AllocateLockedSystemMemory, as the operating
+// system measures it (at least the size asked for); 0 when it cannot tell.
+std::uint32_t LockedSystemMemorySize(const void* address);

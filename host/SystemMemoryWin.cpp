@@ -17,3 +17,10 @@ void FreeLockedSystemMemory(void* address) {
   GlobalUnlock(block);
   GlobalFree(block);
 }
+
+std::uint32_t LockedSystemMemorySize(const void* address) {
+  HGLOBAL block = GlobalHandle(address);
+  if (block == nullptr) return 0;
+  const SIZE_T size = GlobalSize(block);
+  return size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size);
+}

@@ -61,7 +61,16 @@ PluginGlobals* ObtainGlobals(int16* result, FilterRecord* filterRecord, HandlePr
     return nullptr;
   }
   Begin(globals, result, filterRecord);
-  setUp(globals);
+  try {
+    setUp(globals);
+  } catch (...) {
+    // Something inside the set-up threw (an allocation when memory runs out): the
+    // new block is not kept, so that it is neither left locked nor abandoned.
+    GlobalsMadeHere().erase(reinterpret_cast<intptr_t>(created));
+    UnlockPluginHandle(procs, created);
+    DisposePluginHandle(procs, created);
+    return nullptr;
+  }
   // Stored only after set-up, so a slot never holds a half-made block.
   *data = reinterpret_cast<intptr_t>(created);
   return globals;

@@ -32,20 +32,41 @@ bool HostReportsSizes(const HandleProcs* procs, Handle globalsHandle) {
 bool ParametersUnusable(const FilterRecord* fr, Handle globalsHandle) {
   if (fr->parameters == nullptr) return false;
   if (*fr->parameters == nullptr) return true; // a handle without data
-  const int32 size = PluginHandleSize(fr->handleProcs, fr->parameters);
-  if (size >= int32(sizeof(TintParameters))) return false;
-  // A size of 0 from a host that answers 0 for every handle says nothing: such a
-  // record is used as it is. Below the record's size otherwise, every field past the
-  // end would be read from, and written to, memory that is not the record's.
-  return size > 0 || HostReportsSizes(fr->handleProcs, globalsHandle);
+  constexpr int32 kRecordSize = int32(sizeof(TintParameters));
+  int32 size = 0;
+  // The fallback's own handles are measured by the operating system, whatever the
+  // host's suite is.
+  if (MeasureFallbackHandle(fr->parameters, &size)) return size < kRecordSize;
+  if (HandleProcsUsable(fr->handleProcs)) {
+    size = PluginHandleSize(fr->handleProcs, fr->parameters);
+    if (size >= kRecordSize) return false;
+    if (size > 0) return true;
+    // An answer of 0 or below tells no size. From a suite that sizes the globals
+    // block it stands for an empty handle; a host that answers 0 for every handle
+    // cannot tell a short record from a whole one, and its record (the one the
+    // plug-in made there) is used as it comes.
+    return HostReportsSizes(fr->handleProcs, globalsHandle);
+  }
+  // A host handle reaching a plug-in that does not use the host's suite: only a
+  // get-size answer of at least the record's size makes it usable. Without one its
+  // size cannot be known, and no field of it is read or written.
+  return HostHandleSize(fr->handleProcs, fr->parameters) < kRecordSize;
 }
 
 void ForgetUnusableParameters(FilterRecord* fr, Handle globalsHandle) {
   if (!ParametersUnusable(fr, globalsHandle)) return;
-  // The host's handle goes back to its suite (a fallback path leaves a handle that
-  // is not its own alone); a fresh record is made as for a first run.
-  DisposePluginHandle(fr->handleProcs, fr->parameters);
+  // A fresh record is made as for a first run. The old handle goes back to its
+  // maker: the host's suite when it is usable, the fallback for its own handles. A
+  // host handle on a host without a usable suite is left alone (nothing here may
+  // free it), and so is the globals block, should a host hand it over as the record.
+  Handle old = fr->parameters;
   fr->parameters = nullptr;
+  if (old == globalsHandle) return;
+  if (IsFallbackHandle(old)) {
+    DisposePluginHandle(nullptr, old);
+  } else if (HandleProcsUsable(fr->handleProcs)) {
+    DisposePluginHandle(fr->handleProcs, old);
+  }
 }
 
 void CreateDefaultParameters(PluginGlobals* globals) {

@@ -48,14 +48,18 @@ void CreateDefaultParameters(PluginGlobals* globals);
 // the routine cannot reach one.
 TintParameters* RequireParameters(PluginGlobals* globals);
 
-// Whether the kept parameter handle cannot hold a record: a handle without data, or
-// one that the host's suite says is shorter than the record. globalsHandle (the
-// data slot's handle, whose size is known) tells whether the suite's sizes can be
-// believed when it answers 0.
+// Whether the kept parameter handle cannot hold a record, or may not: a handle
+// without data; one of the fallback's own handles whose block the operating system
+// measures as shorter than the record; on a usable suite, one that the suite says is
+// shorter (an answer of 0 or below counts as empty when the suite reports the
+// globals block's size, globalsHandle, and is not believed otherwise); on a host
+// without a usable suite, a host handle that its get-size procedure does not report
+// as at least the record's size (its size cannot be known otherwise).
 bool ParametersUnusable(const FilterRecord* filterRecord, Handle globalsHandle);
 
-// Disposes of an unusable kept parameter handle and clears FilterRecord.parameters,
-// so that the record counts as absent: the routines that need one make it afresh.
+// Clears FilterRecord.parameters when the kept handle is unusable, so that the record
+// counts as absent and the routines that need one make it afresh; the old handle is
+// disposed of when it is the host suite's (usable) or the fallback's own.
 void ForgetUnusableParameters(FilterRecord* filterRecord, Handle globalsHandle);
 
 // The Parameters selector: asks for the dialog at the next Start.

@@ -33,8 +33,13 @@ def scenarios():
         out.append((name + "-baseline", path, 0, toned, None))
         for field in ["abortProc", "progressProc", "processEvent", "colorServices",
                       "descriptorParameters", "platformData", "handleProcs"]:
-            out.append(("%s-null-%s" % (name, field), path + ["--null", field], 0, toned, None))
-        out.append((name + "-handle-procs-v2", path + ["--handle-procs-version", "2"], 0, toned, None))
+            # Without any handle suite the host's record cannot be measured.
+            params = Unmeasured(toned) if field == "handleProcs" else toned
+            out.append(("%s-null-%s" % (name, field), path + ["--null", field], 0, params, None))
+        # A suite of another version tells no size the plug-in may ask for: the
+        # host's record cannot be measured, so a fresh one is used.
+        out.append((name + "-handle-procs-v2", path + ["--handle-procs-version", "2"], 0, Unmeasured(toned),
+                    None))
         out.append((name + "-handle-procs-count4", path + ["--handle-procs-count", "4"], 0, toned, None))
         out.append((name + "-null-set-size", path + ["--null-set-size"], 0, toned, None))
         out.append((name + "-null-set-size-no-params", path + ["--null-set-size"], 0, None, None))
@@ -112,11 +117,29 @@ def scenarios():
         for size in [0, 1, 2, 10, 20, 30, 36, RECORD_SIZE - 1]:
             out.append(("guarded-%s-record-of-%d-bytes" % (name, size), guarded + path, 0,
                         Short(toned[:size]), None))
+    # The same short records on hosts whose suite the plug-in does not use. A suite
+    # that keeps its get-size procedure (no setSizeProc, or four procedures) tells
+    # the record's size; one of version 2 tells none, so even a whole record is
+    # replaced.
+    suites = [("null-set-size", ["--null-set-size"]), ("count4", ["--handle-procs-count", "4"]),
+              ("v2", ["--handle-procs-version", "2"])]
+    for suite, suite_options in suites:
+        for name, path in [("preview", []), ("strip", strip)]:
+            whole = Unmeasured(toned) if suite == "v2" else toned
+            out.append(("guarded-%s-%s-whole-record" % (suite, name), guarded + suite_options + path, 0,
+                        whole, None))
+            for size in [0, 1, 2, 10, 20, 30, 36, RECORD_SIZE - 1]:
+                out.append(("guarded-%s-%s-record-of-%d-bytes" % (suite, name, size),
+                            guarded + suite_options + path, 0, Short(toned[:size]), None))
     return out
 
 
 class Short(bytes):
     """A kept record shorter than the record: the plug-in must use a fresh one."""
+
+
+class Unmeasured(bytes):
+    """A kept record whose size the plug-in cannot know: it must use a fresh one."""
 
 
 def plan(work, host, plugin):
@@ -142,8 +165,8 @@ def plan(work, host, plugin):
         if expected is not None:
             opts += ["--expect-result", str(expected)]
         lines.append(" ".join([plugin] + ["'%s'" % o if " " in o else o for o in opts]))
-        # A short record is replaced by a fresh one: no channel is toned.
-        effective = None if isinstance(params, Short) else params
+        # A short or unmeasured record is replaced by a fresh one: no channel is toned.
+        effective = None if isinstance(params, (Short, Unmeasured)) else params
         jobs[label] = {"expected": expected, "params": effective.hex() if effective else None,
                        "rect": rect, "before": before, "after": after}
     with open(os.path.join(work, "jobs.batch"), "w") as f:

@@ -32,12 +32,19 @@ import tonecheck  # noqa: E402
 W, H = 61, 37
 TONE = (200, 30, 117)
 CHOOSE = "r=%d;g=%d;b=%d;check=rgb;ok" % TONE
-PROFILES = ["strict", "pdn", "pspi", "pspihost", "irfanview", "photoplus", "modern"]
+PROFILES = ["strict", "pdn", "pspi", "pspihost", "irfanview", "photoplus", "modern", "modern-reload"]
 # Hosts that hand the plug-in's record back on a repeat, so that the repeat
 # applies the settings of the first run. GIMP's bridge keeps the record as it was
 # right after Parameters (before the dialog chose anything); IrfanView and the
 # library PhotoDemon embeds keep nothing.
-KEEPS_SETTINGS = {"strict", "pdn", "photoplus", "modern"}
+KEEPS_SETTINGS = {"strict", "pdn", "photoplus", "modern", "modern-reload"}
+# Hosts that unload the library between runs but hand back the data slot's handle:
+# the new load cannot know the block as its own and makes another, so each reload
+# abandons one globals block (the host still holds it; nothing frees it).
+ABANDONS_ON_RELOAD = {"modern-reload"}
+# The dialog's preview area at zoom 1 under this Wine (its dialog font): an image of
+# exactly this width leaves no room to pan.
+PREVIEW_WIDTH = 273
 SHORT_RECT = {"pspihost"}      # the filter rectangle is one pixel short
 FLOATING_RGBA = {"pdn"}        # transparency as a floating selection with a mask
 RECT = (5, 7, 30, 50)
@@ -105,11 +112,55 @@ def plan(work, plugin, file_label, dialog):
             if profile in SHORT_RECT:
                 rect = (rect[0], rect[1], rect[2] - 1, rect[3] - 1)
             line = " ".join([plugin] + ["'%s'" % o if (" " in o or ";" in o) else o for o in opts])
+            runs = 2 if name == "repeat" else 1
             jobs.append({"label": label, "profile": profile, "scenario": name, "line": line,
                          "expected": expected, "times": times, "rect": rect,
                          "floating": profile in FLOATING_RGBA and name == "rgba",
+                         "leaks": runs - 1 if profile in ABANDONS_ON_RELOAD else 0,
                          "before": before, "after": after})
+    if dialog:
+        jobs.append(opening_offset_job(work, plugin, file_label))
     return jobs
+
+
+def opening_offset_job(work, plugin, file_label):
+    """Paint.NET's bridge replays the descriptor's offset, pinned to 1..99, so a later
+    dialog run opens with an offset of 1. On an image exactly as wide as the preview
+    the opening request must stay on the image: that bridge serves a request past the
+    right edge without padding, overrunning its read (the profile refuses it)."""
+    label = "%s-pdn-opening-offset" % file_label
+    descriptor = os.path.join(work, label + ".descriptor")
+    with open(descriptor, "w") as f:
+        f.write("'Amnt' 'UntF' '#Prc' 1\n")
+    before = os.path.join(work, label + ".before.png")
+    after = os.path.join(work, label + ".after.png")
+    trace = os.path.join(work, label + ".trace")
+    opts = ["--profile", "pdn", "--sample", "%dx%d" % (PREVIEW_WIDTH, H), "--descriptor-in", descriptor,
+            "--dialog", CHOOSE, "--before", before, "--out", after, "--quiet", "--label", label,
+            "--trace", trace, "--expect-result", "0"]
+    line = " ".join([plugin] + ["'%s'" % o if (" " in o or ";" in o) else o for o in opts])
+    return {"label": label, "profile": "pdn", "scenario": "opening-offset", "line": line, "expected": 0,
+            "times": 1, "rect": (0, 0, H, PREVIEW_WIDTH), "floating": False, "leaks": 0,
+            "before": before, "after": after, "trace": trace}
+
+
+def check_opening_request(job):
+    """The opening request of the job's trace: its width must be the image's (else the
+    job does not test what it means) and nothing may reach past the image's edge."""
+    with open(job["trace"], errors="replace") as f:
+        trace = f.read()
+    m = re.search(r"^advanceState in=(-?\d+),(-?\d+),(-?\d+),(-?\d+)", trace, re.M)
+    if not m:
+        return ["%s: no preview request in the trace" % job["label"]]
+    top, left, bottom, right = (int(g) for g in m.groups())
+    failures = []
+    if right - left != PREVIEW_WIDTH:
+        failures.append("%s: the opening request is %d wide, not the preview's %d: the job tests nothing"
+                        % (job["label"], right - left, PREVIEW_WIDTH))
+    if "reaches past its edge" in trace or right > PREVIEW_WIDTH or left < 0:
+        failures.append("%s: a preview request reached past the image (opening %d..%d)"
+                        % (job["label"], left, right))
+    return failures
 
 
 def run_batches(work, command, jobs, name):
@@ -162,8 +213,11 @@ def check(jobs, outcomes):
             leaks = str(o["leaked"])
             if o["result"] != job["expected"]:
                 failures.append("%s: result %d, expected %d" % (label, o["result"], job["expected"]))
-            if o["leaked"] != 0:
-                failures.append("%s: %d handles of the plug-in leaked" % (label, o["leaked"]))
+            if o["leaked"] != job["leaks"]:
+                failures.append("%s: %d handles of the plug-in leaked, expected %d"
+                                % (label, o["leaked"], job["leaks"]))
+            if "trace" in job:
+                failures += check_opening_request(job)
             if o["result"] == 0:
                 wrong = tonecheck.check_rule(job["before"], job["after"], TONE, (1, 1, 1), job["rect"],
                                              job["times"], job["floating"])
@@ -182,6 +236,9 @@ def check(jobs, outcomes):
     lines = ["| profile | " + " | ".join(names) + " |", "|---" * (len(names) + 1) + "|"]
     for profile in PROFILES:
         lines.append("| %s | " % profile + " | ".join(rows[(profile, n)] for n in names) + " |")
+    if ("pdn", "opening-offset") in rows:
+        lines.append("")
+        lines.append("pdn, opening offset 1 on an image as wide as the preview: " + rows[("pdn", "opening-offset")])
     return lines, failures
 
 

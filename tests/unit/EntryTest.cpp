@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 
 #include "SimulatedHost.h"
 #include "fakes/FakePlatform.h"
@@ -43,6 +44,30 @@ TEST_F(EntryTest, AboutTouchesNeitherSlotNorResult) {
   EXPECT_EQ(host.dataSlot, filled);
   EXPECT_EQ(host.lockCalls, locks);
   EXPECT_EQ(host.unlockCalls, unlocks);
+}
+
+TEST_F(EntryTest, WhatThrowsOutsideTheSelectorRoutinesReachesTheHostAsMemFull) {
+  // The About box is shown outside the selector table's guard: a throw there is
+  // caught at the entry itself.
+  AboutRecord about{};
+  intptr_t slot = 0;
+  int16 result = 77;
+  fakePlatform.about = [] { throw std::bad_alloc(); };
+  ENTRYPOINT(filterSelectorAbout, &about, &slot, &result);
+  EXPECT_EQ(fakePlatform.aboutCalls, 1);
+  EXPECT_EQ(result, memFullErr);
+  EXPECT_EQ(slot, 0);
+}
+
+TEST_F(EntryTest, AThrowWhileANewBlockIsSetUpGivesTheBlockBack) {
+  host.throwAtNewCall = 2; // the record, made while the new block is set up
+  EXPECT_EQ(host.Call(filterSelectorParameters), memFullErr);
+  EXPECT_EQ(host.dataSlot, 0);
+  EXPECT_EQ(host.liveHandles, 0);
+  EXPECT_EQ(host.lockCalls, host.unlockCalls);
+  EXPECT_FALSE(dialogRequested);
+  EXPECT_EQ(host.Call(filterSelectorParameters), noErr);
+  EXPECT_EQ(host.liveHandles, 2);
 }
 
 TEST_F(EntryTest, FirstParametersCallCreatesBlockAndRecordThroughHostHandles) {

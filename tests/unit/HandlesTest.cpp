@@ -45,8 +45,17 @@ TEST(FallbackHandles, GiveZeroedDataAndTheMark) {
   EXPECT_EQ(lastMemError, noErr);
   for (int i = 0; i < 40; ++i)
     EXPECT_EQ((*h)[i], 0) << i;
-  auto* master = reinterpret_cast<FallbackMasterBlock*>(h);
-  EXPECT_EQ(master->mark, FourCC("FOTO"));
+  // The mark is read where other code reads it: the word after the data address.
+  uint32 mark = 0;
+  std::memcpy(&mark, reinterpret_cast<const char*>(h) + sizeof(void*), sizeof mark);
+  EXPECT_EQ(mark, FourCC("FOTO"));
+  void* data = nullptr;
+  std::memcpy(&data, h, sizeof data);
+  EXPECT_EQ(data, static_cast<void*>(*h));
+  // The operating system measures the data block at the size asked for.
+  int32 size = 0;
+  EXPECT_TRUE(MeasureFallbackHandle(h, &size));
+  EXPECT_EQ(size, 40);
   // Locking gives the address that reading through the handle gives; unlocking changes nothing.
   EXPECT_EQ(LockPluginHandle(nullptr, h, true), *h);
   UnlockPluginHandle(nullptr, h);
@@ -96,6 +105,44 @@ TEST(FallbackHandles, ForeignHandlesAreNotFreed) {
   DisposePluginHandle(nullptr, own);
   EXPECT_FALSE(IsFallbackHandle(own));
   EXPECT_EQ(lastMemError, noErr);
+}
+
+TEST(FallbackHandles, OnlyTheirOwnAreMeasured) {
+  char data[16] = {};
+  char* word = data;
+  int32 size = -7;
+  EXPECT_FALSE(MeasureFallbackHandle(&word, &size));
+  EXPECT_FALSE(MeasureFallbackHandle(nullptr, &size));
+  EXPECT_EQ(size, -7);
+  Handle own = NewPluginHandle(nullptr, 0);
+  EXPECT_TRUE(MeasureFallbackHandle(own, &size));
+  EXPECT_EQ(size, 1); // a block of 0 bytes is allocated as one
+  DisposePluginHandle(nullptr, own);
+  EXPECT_FALSE(MeasureFallbackHandle(own, &size));
+}
+
+TEST(HostHandleSize, NeedsOnlyTheProceduresUpToGetSize) {
+  SimulatedHost host;
+  host.reportSizes = true;
+  Handle h = host.procs.newProc(12);
+  HandleProcs p = host.procs;
+  p.setSizeProc = nullptr;
+  p.numHandleProcs = 3;
+  EXPECT_TRUE(HostCanTellHandleSize(&p));
+  EXPECT_EQ(HostHandleSize(&p, h), 12);
+  p.numHandleProcs = 2;
+  EXPECT_FALSE(HostCanTellHandleSize(&p));
+  p.numHandleProcs = 8;
+  p.handleProcsVersion = 2;
+  EXPECT_FALSE(HostCanTellHandleSize(&p));
+  p.handleProcsVersion = 1;
+  p.getSizeProc = nullptr;
+  EXPECT_FALSE(HostCanTellHandleSize(&p));
+  const int calls = host.getSizeCalls;
+  EXPECT_EQ(HostHandleSize(&p, h), 0);
+  EXPECT_EQ(HostHandleSize(nullptr, h), 0);
+  EXPECT_EQ(host.getSizeCalls, calls);
+  host.procs.disposeProc(h);
 }
 
 TEST(FallbackHandles, DisposingNullIsHarmless) {

@@ -6,11 +6,14 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "EngineTestSupport.h"
 #include "SimulatedHost.h"
 #include "fakes/FakePlatform.h"
+#include "host/Handles.h"
+#include "host/SystemMemoryNative.h"
 #include "plugin/TintParameters.h"
 
 namespace {
@@ -126,6 +129,169 @@ TEST_F(KeptRecordTest, NewHandleWithoutDataIsReportedByEverySelector) {
   EXPECT_EQ(advanceCalls, 0);
   EXPECT_EQ(fakePlatform.dialogCalls, 0);
   EXPECT_EQ(host.liveHandles, 1); // only the globals block: the empty handles went back
+}
+
+TEST_F(KeptRecordTest, NegativeSizeAnswersCountAsZero) {
+  // From a suite that sizes the globals block, a negative answer for the record
+  // counts as an empty handle: replaced. From a suite that sizes nothing, it says
+  // nothing, like 0: the record is used as it comes.
+  Handle kept = Keep(kRecordSize);
+  host.sizeAnswer = [kept](Handle h, int32 size) { return h == kept ? -1 : size; };
+  EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
+  EXPECT_EQ(host.disposeCalls, 1); // the fresh record may reuse its address
+  EXPECT_EQ(GetParameters(&host.record)->applyRed, 0);
+
+  SimulatedHost other;
+  other.record.filterRect = Rect{0, 0, 4, 6};
+  Handle whole = other.procs.newProc(kRecordSize);
+  std::memset(*whole, 0, size_t(kRecordSize));
+  other.record.parameters = whole;
+  other.sizeAnswer = [whole](Handle h, int32) { return h == whole ? int32(-40) : 0; };
+  EXPECT_EQ(other.Call(filterSelectorPrepare), noErr);
+  EXPECT_EQ(Handle{other.record.parameters}, whole);
+  // Every call asks for the record's size and, as it tells none, the block's too.
+  const int before = other.getSizeCalls;
+  EXPECT_EQ(other.Call(filterSelectorPrepare), noErr);
+  EXPECT_EQ(other.getSizeCalls - before, 2);
+}
+
+// Hosts whose suite the plug-in does not use: it works through the fallback.
+void BreakSuite(SimulatedHost& host, const std::string& flaw) {
+  if (flaw == "null-set-size") host.procs.setSizeProc = nullptr;
+  if (flaw == "version-2") host.procs.handleProcsVersion = 2;
+  if (flaw == "count-4") host.procs.numHandleProcs = 4;
+  if (flaw == "none") host.UseHandleProcs(false);
+  ASSERT_FALSE(HandleProcsUsable(host.record.handleProcs));
+}
+
+// A record that the fallback made as for a first run: no channel enabled.
+void ExpectFreshRecordOfTheFallback(const SimulatedHost& host) {
+  EXPECT_TRUE(IsFallbackHandle(host.record.parameters));
+  const TintParameters* p = GetParameters(&host.record);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->mode, FourCC("moD1"));
+  EXPECT_EQ(p->applyRed + p->applyGreen + p->applyBlue, 0);
+}
+
+class KeptRecordWithoutSuiteTest : public KeptRecordTest {
+protected:
+  void SetUp() override {
+    KeptRecordTest::SetUp();
+    FailSystemMemoryAfter(-1);
+    before = LiveSystemMemoryBlocks();
+  }
+  void TearDown() override {
+    // The fallback's handles that the host kept go back, so that none outlives the test.
+    if (IsFallbackHandle(host.record.parameters)) {
+      DisposePluginHandle(nullptr, host.record.parameters);
+    }
+    DisposePluginHandle(nullptr, reinterpret_cast<Handle>(host.dataSlot));
+    EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+  }
+  long before = 0;
+};
+
+TEST(KeptRecordWithoutSuite, HostHandlesAreUsedOnlyWhenTheirSizeIsToldWhole) {
+  // A suite that still has a get-size procedure (version 1, three procedures or
+  // more) can tell a whole record; otherwise the size of a host handle is unknown,
+  // and then no field of it is read. The host's handle is never disposed of here.
+  struct Case {
+    const char* flaw;
+    int32 size;
+    bool reportSizes;
+    bool used;
+  };
+  fakePlatform.Reset();
+  dialogRequested = false;
+  FailSystemMemoryAfter(-1);
+  const long before = LiveSystemMemoryBlocks();
+  for (const Case c :
+       {Case{"null-set-size", kRecordSize, true, true},
+        Case{"count-4", kRecordSize + 4, true, true},
+        Case{"null-set-size", kRecordSize - 1, true, false}, Case{"count-4", 20, true, false},
+        Case{"null-set-size", kRecordSize, false, false},
+        Case{"version-2", kRecordSize, true, false}, Case{"none", kRecordSize, true, false}}) {
+    SCOPED_TRACE(std::string(c.flaw) + " " + std::to_string(c.size));
+    SimulatedHost host;
+    host.reportSizes = c.reportSizes;
+    host.record.filterRect = Rect{0, 0, 4, 6};
+    host.record.maxSpace = 1000;
+    Handle kept = host.procs.newProc(c.size);
+    std::memset(*kept, 0x7F, size_t(c.size));
+    host.record.parameters = kept;
+    BreakSuite(host, c.flaw);
+    EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
+    EXPECT_EQ(host.Call(filterSelectorStart), noErr);
+    EXPECT_EQ(host.hostHandles.count(kept), 1u);
+    EXPECT_EQ(host.disposeCalls, 0);
+    if (c.used) {
+      EXPECT_EQ(Handle{host.record.parameters}, kept);
+    } else {
+      ExpectFreshRecordOfTheFallback(host);
+      DisposePluginHandle(nullptr, host.record.parameters);
+    }
+    DisposePluginHandle(nullptr, reinterpret_cast<Handle>(host.dataSlot));
+  }
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+}
+
+TEST_F(KeptRecordWithoutSuiteTest, KeptHandleWithoutDataIsReplacedAndLeftToTheHost) {
+  Handle kept = Keep(kRecordSize);
+  std::free(*kept);
+  *kept = nullptr;
+  BreakSuite(host, "none");
+  EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
+  EXPECT_TRUE(Live(kept));
+  EXPECT_EQ(host.disposeCalls, 0);
+  ExpectFreshRecordOfTheFallback(host);
+}
+
+TEST_F(KeptRecordWithoutSuiteTest, TheFallbacksOwnRecordsAreMeasured) {
+  BreakSuite(host, "none");
+  // A record of the fallback's own that the host kept: whole, it is used.
+  ASSERT_EQ(host.Call(filterSelectorParameters), noErr);
+  Handle own = host.record.parameters;
+  ASSERT_TRUE(IsFallbackHandle(own));
+  auto* p = reinterpret_cast<TintParameters*>(*own);
+  p->applyGreen = 1;
+  EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
+  EXPECT_EQ(Handle{host.record.parameters}, own);
+  EXPECT_EQ(GetParameters(&host.record)->applyGreen, 1);
+  // One of its handles that is too short for the record (the operating system
+  // measures its block) is given back to the fallback and replaced.
+  DisposePluginHandle(nullptr, own);
+  Handle shortOwn = NewPluginHandle(nullptr, kRecordSize - 1);
+  host.record.parameters = shortOwn;
+  EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
+  ExpectFreshRecordOfTheFallback(host);
+  EXPECT_EQ(LiveSystemMemoryBlocks() - before, 4); // the globals block and the fresh record
+}
+
+TEST_F(KeptRecordWithoutSuiteTest, TheGlobalsBlockHandedOverAsTheRecordIsNotFreed) {
+  BreakSuite(host, "none");
+  ASSERT_EQ(host.Call(filterSelectorParameters), noErr);
+  DisposePluginHandle(nullptr, host.record.parameters);
+  Handle globals = reinterpret_cast<Handle>(host.dataSlot);
+  host.record.parameters = globals; // shorter than the record, and in use
+  EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
+  EXPECT_TRUE(IsFallbackHandle(globals));
+  EXPECT_EQ(host.dataSlot, reinterpret_cast<intptr_t>(globals));
+  EXPECT_NE(Handle{host.record.parameters}, globals);
+  ExpectFreshRecordOfTheFallback(host);
+}
+
+TEST_F(KeptRecordTest, StartReportsMemFullWhenTheDialogLeavesNoRecord) {
+  Keep(kRecordSize);
+  GetParameters(&host.record)->showDialog = 1;
+  fakePlatform.dialog = [this](PluginGlobals* globals) {
+    host.procs.disposeProc(globals->filterRecord->parameters);
+    globals->filterRecord->parameters = nullptr;
+    return true;
+  };
+  EXPECT_EQ(host.Call(filterSelectorStart), memFullErr);
+  EXPECT_EQ(fakePlatform.dialogCalls, 1);
+  EXPECT_EQ(advanceCalls, 0); // nothing filtered, no strip asked for
+  EXPECT_EQ(host.record.inRect, (Rect{0, 0, 0, 0}));
 }
 
 } // namespace

@@ -73,17 +73,43 @@ TEST_F(ProxyTest, SmallImageAtZoomTwoAndOne) {
   EXPECT_EQ(host.record.inRect, (Rect{0, 0, 100, 150}));
   EXPECT_EQ(host.record.inputRate, 131072);
 
+  // A pan of 9 moves the area right by 9 and down by as much as the image allows (5).
   Compute(Rect{0, 0, 200, 300}, 1, 9, 9);
-  EXPECT_EQ(host.record.filterRect, (Rect{14, 74, 204, 244}));
+  EXPECT_EQ(host.record.filterRect, (Rect{10, 74, 200, 244}));
   Compute(Rect{0, 0, 200, 300}, 1);
   EXPECT_EQ(host.record.filterRect, (Rect{5, 65, 195, 235}));
   EXPECT_EQ(host.record.inRect, host.record.filterRect);
   EXPECT_EQ(host.record.inputRate, 65536);
 }
 
-TEST_F(ProxyTest, WidthEqualToSpanUsesOnlyTheOffset) {
-  Compute(Rect{10, 20, 390, 360}, 2, 7, -3);
-  EXPECT_EQ(host.record.filterRect, (Rect{7, 27, 387, 367}));
+TEST_F(ProxyTest, OffsetsAreHeldToWhatAPanAllows) {
+  // An image exactly as wide and tall as zoom x the preview: no pan is possible, so
+  // a replayed offset (the dialog's first request comes before any pan limit)
+  // leaves the area on the image instead of a pixel past its edge.
+  for (int16 offset : {int16(1), int16(-1), int16(7), int16(-32768), int16(32767)}) {
+    Compute(Rect{10, 20, 390, 360}, 2, offset, offset);
+    EXPECT_EQ(host.record.filterRect, (Rect{10, 20, 390, 360})) << offset;
+    EXPECT_EQ(host.record.inRect, (Rect{5, 10, 195, 180})) << offset;
+    Compute(Rect{0, 0, 190, 170}, 1, offset, offset);
+    EXPECT_EQ(host.record.filterRect, (Rect{0, 0, 190, 170})) << offset;
+  }
+  // A wider image pans up to its edges and no further.
+  Compute(Rect{0, 0, 1000, 1500}, 1, 1000, -1000);
+  EXPECT_EQ(host.record.filterRect, (Rect{0, 1330, 190, 1500}));
+  Compute(Rect{0, 0, 1000, 1500}, 1, 664, 404);
+  EXPECT_EQ(host.record.filterRect, (Rect{809, 1329, 999, 1499}));
+}
+
+TEST_F(ProxyTest, TheAreaIsClippedToTheImage) {
+  // A filter rectangle reaching past the image (a hostile or careless host) gives a
+  // source area inside the image.
+  host.record.imageSize = Point{100, 120}; // v, h
+  Compute(Rect{-20, -10, 300, 400}, 1);
+  EXPECT_EQ(host.record.filterRect, (Rect{0, 0, 100, 120}));
+  EXPECT_EQ(rig.params.imageRect, (Rect{-20, -10, 300, 400})); // the host's, restored later
+  host.record.imageSize = Point{0, 0}; // no size given: nothing to clip to
+  Compute(Rect{-20, -10, 150, 140}, 1);
+  EXPECT_EQ(host.record.filterRect, (Rect{-20, -10, 150, 140}));
 }
 
 TEST_F(ProxyTest, SecondCallWithoutRestoreTreatsTheAreaAsTheImage) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "plugin/Entry.h"
 
@@ -13,6 +14,7 @@ namespace {
 Handle HostNew(int32 size) {
   SimulatedHost* h = SimulatedHost::current;
   h->newCalls++;
+  if (h->newCalls == h->throwAtNewCall) throw std::bad_alloc();
   if (h->failNewAfter == 0) return nullptr;
   if (h->failNewAfter > 0) h->failNewAfter--;
   auto handle = static_cast<Handle>(std::malloc(sizeof(char*)));
@@ -41,8 +43,10 @@ void HostDispose(Handle handle) {
 
 int32 HostGetSize(Handle handle) {
   SimulatedHost* h = SimulatedHost::current;
+  h->getSizeCalls++;
   const auto it = h->hostHandles.find(handle);
-  return h->reportSizes && it != h->hostHandles.end() ? it->second : 0;
+  const int32 size = h->reportSizes && it != h->hostHandles.end() ? it->second : 0;
+  return h->sizeAnswer ? h->sizeAnswer(handle, size) : size;
 }
 OSErr HostSetSize(Handle, int32) {
   return memFullErr;

@@ -29,7 +29,12 @@ public:
   int failNewAfter = -1;     // newProc succeeds this many more times, then fails; -1 never
   bool failLock = false;     // lockProc returns null
   int nullDataFromCall = -1; // from this newProc call (1-based) on, handles hold no data
+  int throwAtNewCall = -1;   // this newProc call (1-based) throws, as an allocation inside
+                             // the plug-in's set-up could
   bool reportSizes = false;  // getSizeProc answers the size; otherwise 0, as some hosts do
+  // When set, getSizeProc answers this for a handle instead (its live size, or 0, given).
+  std::function<int32(Handle handle, int32 size)> sizeAnswer;
+  int getSizeCalls = 0;
 
   // Callback answers.
   int abortCalls = 0;

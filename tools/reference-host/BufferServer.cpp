@@ -48,9 +48,12 @@ OSErr BufferServer::Fill(Served& target, const HostImage& from, const Rect& rect
     target = Served{};
     return paramErr;
   }
-  if (profile_.overhangFails && rate == 65536 && rect.top >= 0 && rect.left >= 0 &&
-      rect.top < image_.height && rect.left < image_.width &&
-      (rect.bottom > image_.height || rect.right > image_.width)) {
+  // At a reduced rate the request's rectangle counts reduced pixels: its reach in
+  // the image is its edge times the rate.
+  const auto reach = [rate](int16 edge) { return (int64_t(edge) * rate) >> 16; };
+  if (profile_.overhangFails && rect.top >= 0 && rect.left >= 0 &&
+      reach(rect.top) < image_.height && reach(rect.left) < image_.width &&
+      (reach(rect.bottom) > image_.height || reach(rect.right) > image_.width)) {
     HostTrace().Line("  %s %s starts inside the image and reaches past its edge: no padding, "
                      "the surface read runs past the end -> paramErr",
                      what, RectText(rect).c_str());

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "HandleSuite.h"
+#include "HostMain.h"
 #include "Pipl.h"
 #include "StateFile.h"
 #include "Trace.h"
@@ -494,8 +495,12 @@ bool FilterHost::LoadState(std::string& error) {
 bool FilterHost::SaveState(std::string& error) {
   if (options_.state.empty() || parameters_ == nullptr) return true;
   if (!options_.handleProcs || !HandleSuite::Instance().IsLive(parameters_)) {
-    error = "the parameters are not a handle of this host; --state not saved";
-    return false;
+    // A plug-in that does not use this host's suite keeps its record in memory of its
+    // own, whose size the host cannot know: nothing is saved, and the run stands.
+    HostTrace().Line("parameters are not a handle of this host: --state not saved");
+    std::fprintf(stderr, "%s: the parameters are not a handle of this host; --state not saved\n",
+                 HostProgramName());
+    return true;
   }
   std::ofstream file(options_.state, std::ios::binary);
   file << StateFileText(reinterpret_cast<const uint8_t*>(*parameters_),

@@ -31,8 +31,10 @@ void DisposeProc(Handle handle) {
 }
 
 int32 GetSizeProc(Handle handle) {
-  if (HandleSuite::Instance().Quirks().sizeUnknown) return 0;
-  return HandleSuite::Instance().Size(handle);
+  HandleSuite& suite = HandleSuite::Instance();
+  const int32 size = suite.Quirks().sizeUnknown ? 0 : suite.Size(handle);
+  HostTrace().Line("getHandleSize%s -> %d", suite.IsLive(handle) ? "" : " of no live handle", size);
+  return size;
 }
 
 OSErr SetSizeProc(Handle handle, int32 size) {

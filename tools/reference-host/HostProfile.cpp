@@ -107,6 +107,13 @@ std::vector<HostProfile> MakeProfiles() {
   modern.repeatPlayInfo = plugInDialogDontDisplay;
   modern.parametersOnRepeat = false;
   all.push_back(modern);
+
+  // The vendor's editor when the library is unloaded between runs: the data slot
+  // and the parameters keep the very handles of the last run.
+  HostProfile modernReload = modern;
+  modernReload.name = "modern-reload";
+  modernReload.reloadEachRun = true;
+  all.push_back(modernReload);
   return all;
 }
 

@@ -74,7 +74,7 @@ struct HostProfile {
 };
 
 // The named profile, or null. Names: strict, pdn, pspi, pspihost, irfanview,
-// photoplus, modern.
+// photoplus, modern, modern-reload.
 const HostProfile* FindProfile(const std::string& name);
 const HostProfile& StrictProfile();
 std::vector<std::string> ProfileNames();

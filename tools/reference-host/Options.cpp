@@ -37,7 +37,8 @@ const char* const kUsage =
     "  --batch FILE          run each line of FILE as one job's options\n"
     "  --quiet               no progress bar\n"
     "  --profile NAME        play a host: strict (default), pdn, pspi, pspihost,\n"
-    "                        irfanview, photoplus, modern (see docs/hosts.md)\n"
+    "                        irfanview, photoplus, modern, modern-reload (see\n"
+    "                        docs/hosts.md)\n"
     "  --dialog-again SCRIPT drive every dialog after the first with this script\n"
     "  --abort-outside-dialog N  abortProc answers true from its N-th question asked\n"
     "                        while no dialog is open (the pixels, not the previews)\n";

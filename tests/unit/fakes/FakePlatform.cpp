@@ -12,6 +12,7 @@ void ShowAbout(const AboutRecord* about, void* instance, int textId) {
   fakePlatform.lastAbout = about;
   fakePlatform.lastAboutInstance = instance;
   fakePlatform.lastAboutTextId = textId;
+  if (fakePlatform.about) fakePlatform.about();
 }
 
 bool RunParameterDialog(PluginGlobals* globals) {

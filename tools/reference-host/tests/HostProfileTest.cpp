@@ -71,10 +71,15 @@ void Ask(FilterRecord& r, Rect rect, int lo, int hi, int16 padding) {
 TEST(HostProfile, EveryNamedProfileIsFoundAndStrictIsTheDefault) {
   const std::vector<std::string> names = ProfileNames();
   for (const char* name :
-       {"strict", "pdn", "pspi", "pspihost", "irfanview", "photoplus", "modern"}) {
+       {"strict", "pdn", "pspi", "pspihost", "irfanview", "photoplus", "modern", "modern-reload"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   }
   EXPECT_EQ(FindProfile("photoshop"), nullptr);
+  const HostProfile* reload = FindProfile("modern-reload");
+  ASSERT_NE(reload, nullptr);
+  EXPECT_TRUE(reload->reloadEachRun);
+  EXPECT_EQ(reload->repeat, RepeatKeeps::Handles);
+  EXPECT_EQ(reload->hostSig, FindProfile("modern")->hostSig);
   EXPECT_EQ(&StrictProfile(), FindProfile("strict"));
   {
     Record rec(3);
