@@ -101,21 +101,25 @@ done
 batch "$work/win64-wine10" "$root/build/win64/Tintara.8bf"
 main_job
 
-# run DIR HOST [TINTARA_WINE]: one Wine process for DIR's batch; 0 when it ended well.
+# run DIR BITS [TINTARA_WINE]: one Wine process runs DIR's batch in the host of
+# that bitness; a failure is noted in DIR/host.fail.
 run() {
-  local dir=$1 host=$2 status
-  TINTARA_WINE=${3:-} timeout 900 scripts/wine-run "$host" --batch "$dir/batch.txt" \
-    >"$dir/host.out" 2>"$dir/host.err"
+  local dir=$1 bits=$2 status
+  TINTARA_WINE=${3:-} timeout 900 scripts/wine-run "build/win$bits/tintara-host.exe" \
+    --batch "$dir/batch.txt" >"$dir/host.out" 2>"$dir/host.err"
   status=$?
+  if [ $status -ge 124 ]; then # timed out: end what is left of this run's Wine
+    TINTARA_WINE=${3:-} scripts/wineserver "$bits" -k 2>/dev/null
+  fi
   if [ $status -ne 0 ]; then
     echo "60-dialog: the host batch in $dir ended with status $status" >"$dir/host.fail"
   fi
 }
 wine10_lane() {
-  run "$work/win32" build/win32/tintara-host.exe
-  run "$work/win64-wine10" build/win64/tintara-host.exe 10
+  run "$work/win32" 32
+  run "$work/win64-wine10" 64 10
 }
-wine8_lane() { run "$work/win64" build/win64/tintara-host.exe; }
+wine8_lane() { run "$work/win64" 64; }
 if [ -z "${DISPLAY:-}" ]; then
   # Each scripts/wine-run starts its own Xvfb, so the two Wines (separate
   # prefixes and wineservers) run side by side without sharing a cursor.
