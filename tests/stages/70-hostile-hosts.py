@@ -125,9 +125,9 @@ class Short(bytes):
     """A kept record shorter than the record: the plug-in must use a fresh one."""
 
 
-def plan(work, host, plugin, cases):
+def plan(work, host, plugin):
     jobs, lines = {}, []
-    for label, options, expected, params, rect in cases:
+    for label, options, expected, params, rect in scenarios():
         opts = list(options)
         sample = None
         if "--sample" in opts:
@@ -249,9 +249,20 @@ def compare(work_a, stdout_a, work_b, stdout_b):
 
 if __name__ == "__main__":
     if sys.argv[1] == "plan":
-        cases = scenarios()  # one list for every file: the random records are the same bytes
-        targets = sys.argv[2:]
-        print(" ".join(str(plan(*targets[i:i + 3], cases)) for i in range(0, len(targets), 3)))
+        targets = [sys.argv[i:i + 3] for i in range(2, len(sys.argv), 3)]
+        counts = [plan(*target) for target in targets]
+        # The random records are drawn from generators seeded by name, so every file
+        # must have been given the same bytes; a difference would make the comparison
+        # of the files' results meaningless.
+        works = [target[0] for target in targets]
+        for name in sorted(f for f in os.listdir(works[0]) if f.endswith(".state")):
+            contents = set()
+            for work in works:
+                with open(os.path.join(work, name), "rb") as f:
+                    contents.add(f.read())
+            if len(contents) != 1:
+                sys.exit("%s: the plug-in files were given different records" % name)
+        print(" ".join(map(str, counts)))
     elif sys.argv[1] == "compare":
         sys.exit(compare(*sys.argv[2:6]))
     else:
