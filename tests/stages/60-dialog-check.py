@@ -1,5 +1,11 @@
 #!/usr/bin/python3
-"""Checks the traces, parameter records and images that 60-dialog.sh's batch left.
+"""Checks the traces, parameter records and images that 60-dialog.sh's batches left.
+
+  60-dialog-check.py DIR32 DIR64 DIR64WINE10
+
+DIR32 and DIR64 hold every job of the 32-bit and the 64-bit file; each is checked
+on its own, then the two are compared. DIR64WINE10 holds the 64-bit file's main
+job run in Wine 10, whose dialog pictures must equal the 32-bit file's.
 
 Expected proxy rectangles come from an independent model of the proxy geometry
 (centre the source of zoom * preview size in the image, shift by the offsets,
@@ -12,7 +18,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
 import tonecheck  # noqa: E402
 
-work = sys.argv[1]
+work = None  # the folder of the file being checked
 failures = []
 
 
@@ -560,17 +566,101 @@ def check_alpha():
           f"{label}: a layer's preview is not masked by its transparency: {shown[-1] if shown else None}")
 
 
-for name, run in [("main", check_main), ("reopen", check_reopen), ("zoom", check_zoom),
-                  ("zoomenter", check_zoomenter),
-                  ("noproxy", check_noproxy), ("bare", check_bare),
-                  ("holdenter", lambda: check_hold("holdenter", 0)),
-                  ("holdescape", lambda: check_hold("holdescape", -128)), ("alpha", check_alpha)]:
+# --- the two files compared ----------------------------------------------------------
+
+LABELS = ["main", "reopen", "zoom", "zoomenter", "noproxy", "bare", "holdenter", "holdescape", "alpha"]
+SUMMARY = re.compile(r"^\S+: (\S+) (\S+) (result=.*) time=\S+ (.*)$")
+PIPL_ENTRIES = re.compile(r' 8664="[^"]*" wx86="[^"]*"')
+NEW_HANDLE = re.compile(r"^newHandle size=(\d+) ")
+
+
+def summaries(folder):
+    """label -> the host's summary line without its time."""
+    out = {}
+    with open(f"{folder}/host.out", errors="replace") as f:
+        for line in f:
+            m = SUMMARY.match(line.rstrip("\n"))
+            if m:
+                out[m.group(1)] = " ".join(m.group(2, 3, 4))
+    return out
+
+
+def normalised_trace(folder, label, same_wine):
+    """The trace with what legitimately differs between the files taken out: the
+    PiPL entry that the host took (wx86 or 8664) and the job's folder in picture
+    paths, how long the dialog took to appear, and repaints of an unchanged preview
+    (the window system decides how often it asks). Between Wine 8 and Wine 10 the
+    dialog's frame differs, so its screen rectangle and the cursor confinement,
+    which follow from the frame, are left out too."""
+    out = []
+    with open(f"{folder}/{label}.trace", encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = re.sub(r"[^\s=']*/shots/", "shots/", PIPL_ENTRIES.sub("", line.rstrip("\n")))
+            line = re.sub(r" after=\d+ms", "", line)
+            if not same_wine:
+                line = re.sub(r" rect=\S+", "", line)
+                line = re.sub(r"cursorClip=\d+,\d+,\d+,\d+", "cursorClip=confined", line)
+            if line.startswith("displayPixels") and out and out[-1] == line:
+                continue
+            out.append(line)
+    return out
+
+
+def same_handle(line32, line64):
+    """The plug-in's own block holds pointers: on the 64-bit file it is larger."""
+    a, b = NEW_HANDLE.match(line32), NEW_HANDLE.match(line64)
+    return (a and b and line32[a.end():] == line64[b.end():] and
+            int(a.group(1)) < int(b.group(1)) <= 2 * int(a.group(1)))
+
+
+def compare(dir32, dir64, labels, same_wine):
+    """The same job on both files: the same summary, trace (apart from the above),
+    parameter record and images; within one Wine also the same dialog pictures."""
+    name = f"{os.path.basename(dir32)} and {os.path.basename(dir64)}"
     before = len(failures)
+    sums32, sums64 = summaries(dir32), summaries(dir64)
+    for label in labels:
+        check(label in sums32 and sums32.get(label) == sums64.get(label),
+              f"{name}: {label} ended differently: {sums32.get(label)!r} and {sums64.get(label)!r}")
+        t32, t64 = normalised_trace(dir32, label, same_wine), normalised_trace(dir64, label, same_wine)
+        odd = [(i + 1, a, b) for i, (a, b) in enumerate(zip(t32, t64)) if a != b and not same_handle(a, b)]
+        check(len(t32) == len(t64) and not odd,
+              f"{name}: {label} traces differ ({len(t32)} and {len(t64)} lines), first: {odd[:1]}")
+        with open(f"{dir32}/{label}.state", "rb") as a, open(f"{dir64}/{label}.state", "rb") as b:
+            check(a.read() == b.read(), f"{name}: {label} left different parameter records")
+    images = sorted(f for f in os.listdir(dir32) if f.endswith(".ppm") and f.split("-")[0] in labels)
+    pictures = sorted(os.listdir(f"{dir32}/shots")) if same_wine else []
+    check(images, f"{name}: no images to compare")
+    check(not same_wine or len(pictures) == 3, f"{name}: dialog pictures {pictures}, expected 3")
+    for path in [f for f in images] + [f"shots/{f}" for f in pictures]:
+        a = tonecheck.read_image(f"{dir32}/{path}")
+        b = tonecheck.read_image(f"{dir64}/{path}")
+        check(a.shape == b.shape and (a == b).all(), f"{name}: {path} differs")
+    print(f"60-dialog: {name} ({', '.join(labels)}; {len(images)} images, {len(pictures)} dialog pictures): "
+          f"{'same' if len(failures) == before else 'DIFFERENT'}")
+
+
+CHECKS = [("main", check_main), ("reopen", check_reopen), ("zoom", check_zoom),
+          ("zoomenter", check_zoomenter),
+          ("noproxy", check_noproxy), ("bare", check_bare),
+          ("holdenter", lambda: check_hold("holdenter", 0)),
+          ("holdescape", lambda: check_hold("holdescape", -128)), ("alpha", check_alpha)]
+
+for work, file in [(sys.argv[1], "win32"), (sys.argv[2], "win64")]:
+    for name, run in CHECKS:
+        before = len(failures)
+        try:
+            run()
+        except (OSError, StopIteration, IndexError, KeyError, ValueError, struct.error) as error:
+            failures.append(f"{name}: could not be checked: {error!r}")
+        failures[before:] = [f"{file} {f}" for f in failures[before:]]
+        print(f"60-dialog: {file} {name}: {'ok' if len(failures) == before else 'FAILED'}")
+
+for dir64, labels, same_wine in [(sys.argv[2], LABELS, False), (sys.argv[3], ["main"], True)]:
     try:
-        run()
-    except (OSError, StopIteration, IndexError, KeyError, ValueError, struct.error) as error:
-        failures.append(f"{name}: could not be checked: {error!r}")
-    print(f"60-dialog: {name}: {'ok' if len(failures) == before else 'FAILED'}")
+        compare(sys.argv[1], dir64, labels, same_wine)
+    except (OSError, ValueError) as error:
+        failures.append(f"{dir64}: could not be compared: {error!r}")
 
 for f in failures:
     print("  " + f, file=sys.stderr)

@@ -1,11 +1,17 @@
 #!/usr/bin/python3
 """Hostile-host scenarios for the reference host, and the check of their outcome.
 
-  70-hostile-hosts.py plan WORKDIR HOST PLUGIN   writes WORKDIR/jobs.batch and the
-                                                 parameter files the jobs load
+  70-hostile-hosts.py plan WORKDIR HOST PLUGIN [WORKDIR HOST PLUGIN...]
+                                                 writes each WORKDIR/jobs.batch and the
+                                                 parameter files the jobs load: the
+                                                 same jobs, with the same bytes, for
+                                                 every plug-in file
   70-hostile-hosts.py check WORKDIR STDOUT       compares each job's result code with
                                                  the expected one and, where it is 0,
                                                  its pixels with the tone rule
+  70-hostile-hosts.py compare WORKDIR STDOUT WORKDIR STDOUT
+                                                 checks that two plug-in files ran the
+                                                 same jobs to the same end
 
 The tone rule is computed independently of the plug-in (tests/stages/lib/tonecheck.py).
 """
@@ -173,7 +179,7 @@ def plan(work, host, plugin):
         f.write("\n".join(lines) + "\n")
     with open(os.path.join(work, "jobs.json"), "w") as f:
         json.dump(jobs, f)
-    print(len(jobs))
+    return len(jobs)
 
 
 def check(work, stdout_path):
@@ -214,8 +220,73 @@ def check(work, stdout_path):
     return 1 if failures else 0
 
 
+SUMMARY = re.compile(r"^\S+: (\S+) (\S+ result=.*) time=\S+ (.*)$")
+
+
+def compare(work_a, stdout_a, work_b, stdout_b):
+    """Two plug-in files ran the same jobs: each job's parameters went in the same,
+    and it ended with the same summary (result, runs, strips, advanceState calls,
+    handles; not the time), the same kept record and the same images. The plug-in
+    file's name and folder are all that may differ."""
+    runs = []
+    for work, stdout_path in [(work_a, stdout_a), (work_b, stdout_b)]:
+        with open(os.path.join(work, "jobs.json")) as f:
+            jobs = json.load(f)
+        ends = {}
+        with open(stdout_path, errors="replace") as f:
+            for line in f:
+                m = SUMMARY.match(line)
+                if m:
+                    ends[m.group(1)] = m.group(2) + " " + m.group(3)
+        runs.append((work, jobs, ends))
+    (_, jobs_a, ends_a), (_, jobs_b, ends_b) = runs
+    failures = []
+    if list(jobs_a) != list(jobs_b):
+        failures.append("the files were given different jobs")
+    for label, job in jobs_a.items():
+        other = jobs_b.get(label, {})
+        if (job["expected"], job["params"], job["rect"]) != (other.get("expected"), other.get("params"),
+                                                             other.get("rect")):
+            failures.append("%s: planned differently for the two files" % label)
+        if label not in ends_a or ends_a[label] != ends_b.get(label):
+            failures.append("%s: ended as '%s' and '%s'" % (label, ends_a.get(label), ends_b.get(label)))
+        for name in [label + ".state", label + ".before.ppm", label + ".after.ppm"]:
+            paths = [os.path.join(work_a, name), os.path.join(work_b, name)]
+            there = [os.path.exists(p) for p in paths]
+            if there[0] != there[1]:
+                failures.append("%s: only one file left %s" % (label, name))
+            elif there[0] and name.endswith(".ppm"):
+                a, b = tonecheck.read_image(paths[0]), tonecheck.read_image(paths[1])
+                if a.shape != b.shape or (a != b).any():
+                    failures.append("%s: %s differs" % (label, name))
+            elif there[0]:
+                with open(paths[0], "rb") as fa, open(paths[1], "rb") as fb:
+                    if fa.read() != fb.read():
+                        failures.append("%s: %s differs" % (label, name))
+    for failure in failures:
+        print("FAIL: " + failure, file=sys.stderr)
+    print("%d jobs compared between %s and %s: %s" % (len(jobs_a), work_a, work_b,
+                                                      "different" if failures else "the same"))
+    return 1 if failures else 0
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "plan":
-        plan(*sys.argv[2:5])
+        targets = [sys.argv[i:i + 3] for i in range(2, len(sys.argv), 3)]
+        counts = [plan(*target) for target in targets]
+        # The random records are drawn from generators seeded by name, so every file
+        # must have been given the same bytes; a difference would make the comparison
+        # of the files' results meaningless.
+        works = [target[0] for target in targets]
+        for name in sorted(f for f in os.listdir(works[0]) if f.endswith(".state")):
+            contents = set()
+            for work in works:
+                with open(os.path.join(work, name), "rb") as f:
+                    contents.add(f.read())
+            if len(contents) != 1:
+                sys.exit("%s: the plug-in files were given different records" % name)
+        print(" ".join(map(str, counts)))
+    elif sys.argv[1] == "compare":
+        sys.exit(compare(*sys.argv[2:6]))
     else:
         sys.exit(check(*sys.argv[2:4]))
