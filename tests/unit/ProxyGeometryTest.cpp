@@ -107,7 +107,7 @@ TEST_F(ProxyTest, TheAreaIsClippedToTheImage) {
   Compute(Rect{-20, -10, 300, 400}, 1);
   EXPECT_EQ(host.record.filterRect, (Rect{0, 0, 100, 120}));
   EXPECT_EQ(rig.params.imageRect, (Rect{-20, -10, 300, 400})); // the host's, restored later
-  host.record.imageSize = Point{0, 0}; // no size given: nothing to clip to
+  host.record.imageSize = Point{0, 0};                         // no size given: nothing to clip to
   Compute(Rect{-20, -10, 150, 140}, 1);
   EXPECT_EQ(host.record.filterRect, (Rect{-20, -10, 150, 140}));
 }
