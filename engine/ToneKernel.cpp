@@ -73,6 +73,7 @@ void ToneBuffers(PluginGlobals* globals, bool progress) {
   const ToneJob job = MakeJob(fr);
   if (job.rows <= 0) return;
   const TestAbortProc abortProc = fr->abortProc;
+  const ToneFast fast = MakeToneFast(job.plan);
 
   for (int32 r = 0; r < job.rows; ++r) {
     if (progress) ReportProgress(fr, job, r);
@@ -87,7 +88,7 @@ void ToneBuffers(PluginGlobals* globals, bool progress) {
         }
       }
     }
-    ToneRunFast(job.in + r * job.inRowBytes, job.out + r * job.outRowBytes, run, job.plan);
+    ToneRunFast(job.in + r * job.inRowBytes, job.out + r * job.outRowBytes, run, fast);
     if (aborted) {
       *globals->result = userCanceledErr;
       return;

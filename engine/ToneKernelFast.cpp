@@ -169,19 +169,31 @@ bool Written(ByteAction a) {
   return a != ByteAction::Keep;
 }
 
-int32 ToneRunVector(const uint8* in, uint8* out, int32 count, const TonePlan& plan) {
-  if (plan.inStep != plan.outStep || (plan.inStep != 3 && plan.inStep != 4)) return 0;
-  if (!Written(plan.action[0]) || !Written(plan.action[1]) || !Written(plan.action[2])) return 0;
+// Whether the vector steps handle the plan's layout: the same three or four bytes
+// per pixel in and out, the three toned bytes all written.
+bool VectorLayout(const TonePlan& plan) {
+  if (plan.inStep != plan.outStep || (plan.inStep != 3 && plan.inStep != 4)) return false;
+  return Written(plan.action[0]) && Written(plan.action[1]) && Written(plan.action[2]);
+}
+
+void StoreConstants(ToneFast& fast) {
+  if (fast.vectors == ToneVectors::Avx2) avx2::StoreConstants(fast.plan, fast.wide);
+  if (fast.vectors >= ToneVectors::Sse41) sse41::StoreConstants(fast.plan, fast.narrow);
+}
+
+int32 ToneRunVector(const uint8* in, uint8* out, int32 count, const ToneFast& fast) {
+  if (fast.vectors == ToneVectors::None) return 0;
   // Each pixel is read before it is written, also within a step; buffers that only
   // partly overlap would see bytes already written, so they take the reference.
-  if (in != out && !Disjoint(in, out, count * plan.inStep)) return 0;
-  const ToneVectors vectors = ToneVectorsInUse();
-  if (vectors == ToneVectors::None) return 0;
+  const bool separate = in != out;
+  if (separate && !Disjoint(in, out, count * fast.plan.inStep)) return 0;
   int32 done = 0;
-  if (vectors == ToneVectors::Avx2) done = avx2::ToneRunLanes(in, out, count, plan);
+  if (fast.vectors == ToneVectors::Avx2)
+    done = avx2::ToneRunLanes(in, out, count, fast, fast.wide, separate);
   // SSE4.1 takes what AVX2 left, or everything.
-  const ptrdiff_t skip = done * plan.inStep;
-  return done + sse41::ToneRunLanes(in + skip, out + skip, count - done, plan);
+  const ptrdiff_t skip = done * fast.plan.inStep;
+  return done +
+         sse41::ToneRunLanes(in + skip, out + skip, count - done, fast, fast.narrow, separate);
 }
 
 #else
@@ -190,7 +202,13 @@ ToneVectors Available() {
   return ToneVectors::None;
 }
 
-int32 ToneRunVector(const uint8*, uint8*, int32, const TonePlan&) {
+bool VectorLayout(const TonePlan&) {
+  return false;
+}
+
+void StoreConstants(ToneFast&) {}
+
+int32 ToneRunVector(const uint8*, uint8*, int32, const ToneFast&) {
   return 0;
 }
 
@@ -214,8 +232,17 @@ ToneVectors LimitToneVectors(ToneVectors widest) {
   return ToneVectorsInUse();
 }
 
-void ToneRunFast(const uint8* in, uint8* out, int32 count, const TonePlan& plan) {
+ToneFast MakeToneFast(const TonePlan& plan) {
+  ToneFast fast;
+  fast.plan = plan;
+  fast.vectors = VectorLayout(plan) ? ToneVectorsInUse() : ToneVectors::None;
+  StoreConstants(fast);
+  return fast;
+}
+
+void ToneRunFast(const uint8* in, uint8* out, int32 count, const ToneFast& fast) {
   if (count <= 0) return;
-  const int32 done = ToneRunVector(in, out, count, plan);
+  const int32 done = ToneRunVector(in, out, count, fast);
+  const TonePlan& plan = fast.plan;
   ToneRunReference(in + done * plan.inStep, out + done * plan.outStep, count - done, plan);
 }

@@ -38,12 +38,23 @@ TonePlan MakeTonePlan(int16 handledPlanes, int32 inStep, int32 outStep, const bo
 // its bytes is written, so input and output may be the same buffer.
 void ToneRunReference(const uint8* in, uint8* out, int32 count, const TonePlan& plan);
 
-// The same result as ToneRunReference, computed several pixels at a time where the
-// processor and the pixel layout allow it.
-void ToneRunFast(const uint8* in, uint8* out, int32 count, const TonePlan& plan);
-
 // The vector instruction sets of ToneRunFast, narrowest first.
 enum class ToneVectors : uint8 { None, Sse41, Avx2 };
+
+// A plan with the vector set for it and that set's constants, made once per
+// kernel call and used for each of its rows.
+struct ToneFast {
+  TonePlan plan;
+  ToneVectors vectors = ToneVectors::None; // None: the layout takes the reference
+  uint8 wide[6 * 32] = {};                 // the AVX2 constants
+  uint8 narrow[6 * 16] = {};               // the SSE4.1 constants
+};
+
+ToneFast MakeToneFast(const TonePlan& plan);
+
+// The same result as ToneRunReference, computed several pixels at a time where the
+// processor and the pixel layout allow it.
+void ToneRunFast(const uint8* in, uint8* out, int32 count, const ToneFast& fast);
 
 // The widest set that this processor runs.
 ToneVectors ToneVectorsAvailable();
