@@ -308,40 +308,8 @@ for bits in 32 64; do
 done
 
 # --- both bitnesses ran the same jobs: the same outcome, job for job -----------
-# What legitimately differs, and is made alike before the comparison: the folders
-# (win32/ and win64/, 32/ and 64/), the key of the entry name in the property
-# list ('wx86' or '8664'), the other bitness's refusal (each checked above), the
-# crash and dialog timings, the fault's addresses, the dialog's window rectangle
-# (Wine 10 and Wine 8 draw the frame differently) and the size of Tintara's
-# globals block (two pointers and a rectangle: 16 or 24 bytes). How often the
-# window system has the test dialog repainted varies from run to run (a second
-# paint before the dialog is found, now and then): the test filter's paint count
-# is left out and a repeated identical preview drawing counts once. The dialog
-# pictures come from two Wines and are not compared.
-alike() { # alike BITS FILE
-  local globals=$(($1 == 32 ? 16 : 24))
-  sed -E -e 's#build/win(32|64)/#build/winNN/#g; s#stage30/(32|64)/#stage30/NN/#g' \
-    -e 's#\\build\\win(32|64)\\#\\build\\winNN\\#g' \
-    -e 's/8664="([^"]*)" wx86=""/entry="\1"/; s/8664="" wx86="([^"]*)"/entry="\1"/' \
-    -e '/-bit hosts \(it is a [0-9]+-bit plug-in/d' \
-    -e 's/ time=[0-9.]+s / /; s/ after=[0-9]+ms$//; s/(unanswered (for|after)) [0-9]+ ms/\1 N ms/' \
-    -e 's/^(dialog appeared .*) rect=[0-9,-]+/\1/' \
-    -e 's/at [0-9a-f]{8,16} in/at ADDRESS in/; s/reading address [0-9a-f]{8,16}/reading address ADDRESS/' \
-    -e "/'pnts' 'long' [0-9]+\$/d" "$2" |
-    awk '!(/^displayPixels / && $0 == last) { print } { last = $0 }' | if [[ $2 == */tintara*.trace ]]; then
-    sed -E "0,/^newHandle size=$globals /s//newHandle size=GLOBALS /"
-  else
-    cat
-  fi
-}
-same_alike() { # same_alike FILE: the 32/ and 64/ copies agree once made alike
-  local d
-  d=$(diff <(alike 32 "$work/32/$1") <(alike 64 "$work/64/$1")) || {
-    echo "$1 differs between the bitnesses:"
-    echo "$d" | head -n 8 | sed 's/^/  /'
-    return 1
-  }
-}
+# What legitimately differs is made alike (tests/stages/lib/bothfiles.sh); the
+# dialog pictures come from two Wines and are not compared.
 tag=both
 check "both: the main batches ended alike" test "$(cat "$work/32/status")" = "$(cat "$work/64/status")"
 check "both: the malformed batches ended alike" test "$(cat "$work/32/bad-status")" = "$(cat "$work/64/bad-status")"
@@ -350,7 +318,7 @@ for f in before.ppm strips.ppm rect.ppm advance-before.png advance.png tintara-b
   check "both: the same $f" both_same "$f" "$work/32/$f" "$work/64/$f"
 done
 for f in dialog-out.txt stdout.txt stderr.txt bad-stdout.txt bad-stderr.txt $(cd "$work/64" && ls -- *.trace); do
-  check "both: the same $f apart from what legitimately differs" same_alike "$f"
+  check "both: the same $f apart from what legitimately differs" both_same_alike "$f" "$work/32/$f" "$work/64/$f"
 done
 
 echo "$pass passed, $failures failed"
