@@ -1,31 +1,40 @@
 #!/usr/bin/env bash
-# The reference host under Wine. One Wine process runs a batch of jobs: the test
-# filter proves the host (selector sequence, strips with padding and clipping,
-# sampling, write-back, abort, descriptor round trip, state, leak counting, the
-# dialog automation, refusing files that are no filter plug-ins), then Tintara
-# loads and runs About, Parameters, Prepare, Start, Continue and Finish.
-# Assertions read the summaries, traces and output files.
+# The reference host under Wine, on both bitnesses: the 32-bit host with the
+# 32-bit test plug-ins and Tintara file under Wine 10, the 64-bit host with the
+# 64-bit ones under Wine 8, at the same time on displays of their own. One Wine
+# process per bitness runs a batch of jobs: the test filter proves the host
+# (selector sequence, strips with padding and clipping, sampling, write-back,
+# abort, descriptor round trip, state, leak counting, the dialog automation,
+# refusing files that are no filter plug-ins, the other bitness's file included),
+# then Tintara loads and runs About, Parameters, Prepare, Start, Continue and
+# Finish. Assertions read the summaries, traces and output files of each
+# bitness; then both bitnesses' results, images, recorded descriptors, state
+# files and traces must be the same job for job.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
-B=build/win64
-[ -x $B/tintara-host.exe ] && [ -f $B/testplugin/TestFilter.8bf ] && [ -f $B/Tintara.8bf ] ||
-  scripts/build win64 >/dev/null || exit 1
+source tests/stages/lib/bothfiles.sh
+for bits in 32 64; do
+  B=build/win$bits
+  [ -x $B/tintara-host.exe ] && [ -f $B/testplugin/TestFilter.8bf ] && [ -f $B/Tintara.8bf ] ||
+    scripts/build win$bits >/dev/null || exit 1
+done
 
 work="$root/build/stage30"
 rm -rf "$work"
-mkdir -p "$work"
-W="$work"
-T="$root/$B/testplugin"
+mkdir -p "$work/32" "$work/64"
+trap both_stop EXIT
+both_displays "$work" || exit 1
 failures=0
 pass=0
+tag=
 check() { # check DESCRIPTION COMMAND...
   local what="$1"
   shift
   if "$@"; then
     pass=$((pass + 1))
   else
-    echo "FAIL: $what"
+    echo "FAIL: [$tag] $what"
     failures=$((failures + 1))
   fi
 }
@@ -35,6 +44,9 @@ summary() { grep -E "^tintara-host: $1 " "$W/stdout.txt"; }
 field() { summary "$1" | sed -nE "s/.* $2=([^ ]+).*/\\1/p"; }
 desc() { grep -F "'$2'" "$W/$1" | head -n1; }
 
+# Writes the input files and the two batches of one bitness into $W.
+write_jobs() { # write_jobs BITS: the other bitness's Tintara file is one of the refused files
+  local other=$((96 - $1))
 cat >"$W/strips.txt" <<'D'
 'rows' 'long' 100
 'over' 'long' 3
@@ -55,7 +67,6 @@ printf "'past' 'bool' true\n" >"$W/past.txt"
 printf "[{\"key\": \"dlg \", \"type\": \"bool\", \"value\": true}]\n" >"$W/dialog.json"
 
 script="pick;swatch;r=200;type=3;key=up;key=wheelup;b=7;check=rb;pan=D;zoom=in;dblclick;drag=30,20;shot=$W/dialog.png;ok"
-x32="$root/build/win32/Tintara.8bf"
 cat >"$W/jobs.txt" <<J
 --label strips $T/TestFilter.8bf --about --sample 301x250 --descriptor-in $W/strips.txt --descriptor-out $W/strips-out.txt --before $W/before.ppm --out $W/strips.ppm --trace $W/strips.trace --quiet
 --label rect $T/TestFilter.8bf --sample 301x250 --rect 20,30,120,200 --descriptor-in $W/rect.txt --out $W/rect.ppm --trace $W/rect.trace --quiet
@@ -75,18 +86,55 @@ cat >"$W/jobs.txt" <<J
 --label notfilter $T/NotAFilter.8bf --quiet
 --label nopipl $T/NoPipl.8bf --quiet
 --label missing $W/missing.8bf --quiet
---label x86 $x32 --quiet
+--label otherbits $root/build/win$other/Tintara.8bf --quiet
 --label tintara $root/$B/Tintara.8bf --about --dialog "r=230;g=140;b=40;check=rgb;ok" --dialog-timeout 20000 --trace $W/tintara.trace --descriptor-out $W/tintara-desc.txt --before $W/tintara-before.ppm --out $W/tintara.ppm --quiet
 --label tintara-strips $root/$B/Tintara.8bf --no-display-pixels --max-space 1000000 --runs 2 --dialog ok --dialog-timeout 20000 --trace $W/tintara-strips.trace --quiet
 --label past $T/TestFilter.8bf --sample 16x16 --descriptor-in $W/past.txt --quiet
 J
+# Malformed files and options: a message and exit status 2, never a crash.
+printf '[{"type": "long", "value": 1}]\n' >"$W/bad-nokey.json"
+printf '[{"key": "rows", "value": 1}]\n' >"$W/bad-notype.json"
+printf '[{"value": 1}]\n' >"$W/bad-valuealone.json"
+printf "'rows 'long' 1\n" >"$W/bad-code.txt"
+printf 'tintara-host-parameters\n' >"$W/bad-state-magic.txt"
+printf 'tintara-host-parameters 8\n01 02\n' >"$W/bad-state-short.txt"
+printf 'P6\n64 64\n255\nonly a few bytes' >"$W/bad-short.ppm"
+cat >"$W/bad-jobs.txt" <<J
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-nokey.json --quiet
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-notype.json --quiet
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-valuealone.json --quiet
+$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-code.txt --quiet
+$T/TestFilter.8bf --sample 16x16 --state $W/bad-state-magic.txt --quiet
+$T/TestFilter.8bf --sample 16x16 --state $W/bad-state-short.txt --quiet
+$T/TestFilter.8bf --in $W/bad-crc.png --quiet
+$T/TestFilter.8bf --in $W/bad-short.ppm --quiet
+$T/TestFilter.8bf --sample 100x100 --rect 0,0,65573,61 --quiet
+J
+}
 
-start=$(date +%s)
-"$root/scripts/wine-run" "$root/$B/tintara-host.exe" --batch "$W/jobs.txt" >"$W/stdout.txt" 2>"$W/stderr.txt"
-status=$?
-echo "one Wine process, $(wc -l <"$W/jobs.txt") jobs, $(($(date +%s) - start)) s, exit $status"
-grep -a -v -e "^wine" -e "X connection" "$W/stderr.txt" | sed 's/^/  stderr: /'
+# Both batches of one bitness, one after the other (the second reads an image of the
+# first); their exit statuses go to files.
+run_batches() { # run_batches BITS
+  local start
+  start=$(date +%s)
+  both_wine "$1" "$root/$B/tintara-host.exe" --batch "$W/jobs.txt" >"$W/stdout.txt" 2>"$W/stderr.txt"
+  echo $? >"$W/status"
+  echo "$1-bit: one Wine process, $(wc -l <"$W/jobs.txt") jobs, $(($(date +%s) - start)) s, exit $(cat "$W/status")"
+  /usr/bin/python3 - "$W/advance-before.png" "$W/bad-crc.png" <<'P'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+data[len(data) // 2] ^= 0x10  # inside the image data; the chunk's CRC no longer matches
+open(sys.argv[2], 'wb').write(data)
+P
+  both_wine "$1" "$root/$B/tintara-host.exe" --batch "$W/bad-jobs.txt" >"$W/bad-stdout.txt" 2>"$W/bad-stderr.txt"
+  echo $? >"$W/bad-status"
+}
 
+# The checks of one bitness's results.
+host_checks() { # host_checks BITS
+  local status own other
+  status=$(cat "$W/status")
+  grep -a -v -e "^wine" -e "X connection" "$W/stderr.txt" | sed "s/^/  $1-bit stderr: /"
 # The last job reads past the record and must crash the host (exit 3).
 check "reading past the 6.0-era record faults at once" test "$status" = 3
 check "the fault is reported with its address" hasre "$W/stderr.txt" "crash: exception 0xc0000005 at .* in .*TestFilter.8bf \\(reading address"
@@ -205,14 +253,13 @@ check "entry not exported: refused" has "$W/stderr.txt" "names entry 'MissingMai
 check "kind 8BAM: refused" has "$W/stderr.txt" "plug-in kind '8BAM', not a filter ('8BFM')"
 check "no PIPL: refused" has "$W/stderr.txt" "NoPipl.8bf: no PIPL resource, so not a filter plug-in"
 check "missing file: refused" has "$W/stderr.txt" "missing.8bf: cannot open as a Windows library"
-if [ -f "$x32" ]; then
-  check "32-bit plug-in: refused with its entry named" has "$W/stderr.txt" "no '8664' entry for 64-bit hosts (it is a 32-bit plug-in, entry 'ENTRYPOINT')"
-fi
+if [ "$1" = 64 ]; then own=8664 other=wx86; else own=wx86 other=8664; fi
+check "the other bitness's plug-in: refused with its entry named" has "$W/stderr.txt" "no '$own' entry for $1-bit hosts (it is a $((96 - $1))-bit plug-in, entry 'ENTRYPOINT')"
 
 # --- Tintara itself ------------------------------------------------------------
 tt="$W/tintara.trace"
 check "Tintara: result 0" test "$(field tintara result)" = "0"
-check "Tintara: PiPL read" has "$tt" "pipl kind='8BFM' name=\"Tintara\" category=\"Wimble Filter\" 8664=\"ENTRYPOINT\""
+check "Tintara: PiPL read, its own entry named" hasre "$tt" "^pipl kind='8BFM' name=\"Tintara\" category=\"Wimble Filter\" .*$own=\"ENTRYPOINT\""
 check "Tintara: About showed its box and was closed" hasre "$tt" '^messageBox caption="Mossbracket"'
 check "Tintara: About touched neither result nor data slot" has "$tt" "result About untouched"
 for s in Parameters Prepare Start Finish; do
@@ -235,33 +282,7 @@ check "Tintara strip path: two runs, result 0" test "$(field tintara-strips resu
 check "Tintara strip path: every selector returned 0" bash -c "! grep -E '^result ' '$ts' | grep -vq 'noErr'"
 check "Tintara strip path: nothing leaked over two runs" test "$(field tintara-strips leaked)/$(field tintara-strips handles)" = "0/2"
 
-# --- malformed files and options: a message and exit status 2, never a crash ----
-printf '[{"type": "long", "value": 1}]\n' >"$W/bad-nokey.json"
-printf '[{"key": "rows", "value": 1}]\n' >"$W/bad-notype.json"
-printf '[{"value": 1}]\n' >"$W/bad-valuealone.json"
-printf "'rows 'long' 1\n" >"$W/bad-code.txt"
-printf 'tintara-host-parameters\n' >"$W/bad-state-magic.txt"
-printf 'tintara-host-parameters 8\n01 02\n' >"$W/bad-state-short.txt"
-printf 'P6\n64 64\n255\nonly a few bytes' >"$W/bad-short.ppm"
-/usr/bin/python3 - "$W/advance-before.png" "$W/bad-crc.png" <<'P'
-import sys
-data = bytearray(open(sys.argv[1], 'rb').read())
-data[len(data) // 2] ^= 0x10  # inside the image data; the chunk's CRC no longer matches
-open(sys.argv[2], 'wb').write(data)
-P
-cat >"$W/bad-jobs.txt" <<J
-$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-nokey.json --quiet
-$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-notype.json --quiet
-$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-valuealone.json --quiet
-$T/TestFilter.8bf --sample 16x16 --descriptor-in $W/bad-code.txt --quiet
-$T/TestFilter.8bf --sample 16x16 --state $W/bad-state-magic.txt --quiet
-$T/TestFilter.8bf --sample 16x16 --state $W/bad-state-short.txt --quiet
-$T/TestFilter.8bf --in $W/bad-crc.png --quiet
-$T/TestFilter.8bf --in $W/bad-short.ppm --quiet
-$T/TestFilter.8bf --sample 100x100 --rect 0,0,65573,61 --quiet
-J
-"$root/scripts/wine-run" "$root/$B/tintara-host.exe" --batch "$W/bad-jobs.txt" >"$W/bad-stdout.txt" 2>"$W/bad-stderr.txt"
-status=$?
+  status=$(cat "$W/bad-status")
 check "malformed files: every job refused as a host failure, none crashed (exit 2)" test "$status" = 2
 for message in 'bad-nokey.json: object 0 has no "key"' 'bad-notype.json: object 0 has no "type"' \
   'bad-valuealone.json: object 0 has no "key"' "bad-code.txt: line 1: four-character code" \
@@ -271,6 +292,34 @@ for message in 'bad-nokey.json: object 0 has no "key"' 'bad-notype.json: object 
   check "malformed: $message" has "$W/bad-stderr.txt" "$message"
 done
 check "malformed: no job ran the plug-in" test "$(grep -c ' runs=0 ' "$W/bad-stdout.txt")/$(grep -c 'runs=' "$W/bad-stdout.txt")" = 6/6
+}
+
+declare -A batches=()
+for bits in 32 64; do
+  W="$work/$bits" B=build/win$bits T="$root/build/win$bits/testplugin"
+  write_jobs $bits
+  run_batches $bits &
+  batches[$bits]=$!
+done
+for bits in 32 64; do wait "${batches[$bits]}"; done
+for bits in 32 64; do
+  W="$work/$bits" tag="$bits-bit"
+  host_checks $bits
+done
+
+# --- both bitnesses ran the same jobs: the same outcome, job for job -----------
+# What legitimately differs is made alike (tests/stages/lib/bothfiles.sh); the
+# dialog pictures come from two Wines and are not compared.
+tag=both
+check "both: the main batches ended alike" test "$(cat "$work/32/status")" = "$(cat "$work/64/status")"
+check "both: the malformed batches ended alike" test "$(cat "$work/32/bad-status")" = "$(cat "$work/64/bad-status")"
+for f in before.ppm strips.ppm rect.ppm advance-before.png advance.png tintara-before.ppm tintara.ppm \
+  strips-out.txt runs-out.txt state-out.txt play-out.json tintara-desc.txt state.txt; do
+  check "both: the same $f" both_same "$f" "$work/32/$f" "$work/64/$f"
+done
+for f in dialog-out.txt stdout.txt stderr.txt bad-stdout.txt bad-stderr.txt $(cd "$work/64" && ls -- *.trace); do
+  check "both: the same $f apart from what legitimately differs" both_same_alike "$f" "$work/32/$f" "$work/64/$f"
+done
 
 echo "$pass passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -237,9 +237,11 @@ void Start(FilterRecord* r, Globals* g, int16* result) {
   ReadEcho(r);
   if (testState.config.leak) NewHandle(r, 16); // deliberately never disposed of
   if (testState.config.readPast) {
-    // maxSpace64 ends past the 6.0-era record: a host that allocates only that much
-    // must not let this read succeed silently.
-    volatile int64 past = r->maxSpace64;
+    // The current record's last byte lies past the 6.0-era record for both
+    // bitnesses (maxSpace64 does only for 64-bit: the 32-bit 6.0-era record's
+    // reserved bytes still cover it): a host that allocates only that much must
+    // not let this read succeed silently.
+    volatile char past = reinterpret_cast<volatile const char*>(r)[sizeof(FilterRecord) - 1];
     (void)past;
   }
   if (testState.config.checks && r->advanceState != nullptr) RunChecks(r);

@@ -15,7 +15,7 @@ struct TestConfig {
   bool leak = false;        // leave one handle behind ('leak')
   bool dialog = false;      // show the test dialog in Start ('dlg ')
   bool stuck = false;       // never move past the first strip ('stck')
-  bool readPast = false;    // read a field beyond the 6.0-era record ('past')
+  bool readPast = false;    // read a byte beyond the 6.0-era record ('past')
 };
 
 struct EchoItem {
