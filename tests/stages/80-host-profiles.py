@@ -16,9 +16,9 @@ on the preview path and in strips. Every file runs with its dialog, answered by 
 script.
 
 Between the files, each job must end with the same result code and the same
-count of leftover handles, and write the same before and after pixels. What
-legitimately differs (the sizes of pointers and handles in the traces, the entry
-point's name) is not compared.
+count of leftover handles, write the same before and after pixels and leave the
+same trace, apart from what legitimately differs (trace_lines: the entry's name,
+handle sizes and pointer values, the dialog's frame, repeated repaints).
 
 The tone rule is computed independently of the plug-in (tests/stages/lib/tonecheck.py),
 over the filter rectangle that the host hands over; a floating selection
@@ -87,7 +87,8 @@ def plan(work, plugin, file_label):
             jobs.append({"label": label, "profile": profile, "scenario": name, "line": line,
                          "expected": expected, "times": times, "rect": rect,
                          "floating": profile in FLOATING_RGBA and name == "rgba",
-                         "before": before, "after": after})
+                         "before": before, "after": after,
+                         "trace": os.path.join(work, label + ".trace")})
     return jobs
 
 
@@ -176,6 +177,28 @@ def machine_label(path):
     return {0x14C: "x86", 0x8664: "x64"}.get(struct.unpack_from("<H", head, at + 4)[0], "other")
 
 
+def trace_lines(path):
+    """A job's trace without what legitimately differs between the files: the
+    entry's name in the property list, handle sizes (the plug-in's globals hold
+    pointers), the kept slot's value (a pointer), where and when the dialog
+    appeared (each Wine frames it its own way), and a repaint that repeats the
+    previous one (how often a window is painted is the window system's choice)."""
+    lines, shown = [], None
+    if not os.path.exists(path):
+        return None
+    for line in open(path, encoding="utf-8", errors="replace").read().splitlines():
+        if line.startswith(("pipl ", "dialog appeared ")):
+            continue
+        line = re.sub(r"newHandle size=\d+", "newHandle", line)
+        line = re.sub(r"slot=0x[0-9a-f]+", "slot", line)
+        if line.startswith("displayPixels "):
+            if line == shown:
+                continue
+            shown = line
+        lines.append(line)
+    return lines
+
+
 def same_as(first, jobs, outcomes, first_outcomes):
     """Each job against the first file's job of the same profile and scenario."""
     failures = []
@@ -192,6 +215,12 @@ def same_as(first, jobs, outcomes, first_outcomes):
             elif here and not tonecheck.np.array_equal(tonecheck.read_image(mine[image]),
                                                        tonecheck.read_image(theirs[image])):
                 failures.append("%s: the %s images differ" % (label, image))
+        mine_trace, their_trace = trace_lines(mine["trace"]), trace_lines(theirs["trace"])
+        if mine_trace != their_trace:
+            at = next((i for i, (a, b) in enumerate(zip(mine_trace or [], their_trace or [])) if a != b),
+                      min(len(mine_trace or []), len(their_trace or [])))
+            failures.append("%s: the traces differ from line %d: %r against %r" % (
+                label, at + 1, (mine_trace or [])[at:at + 1], (their_trace or [])[at:at + 1]))
     return failures
 
 
