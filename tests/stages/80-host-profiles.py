@@ -2,19 +2,23 @@
 """Every host profile of the reference host, in every scenario, and the check of
 what came out.
 
-  80-host-profiles.py run WORKDIR HOST PLUGIN [HOST32 PLUGIN32]
-      plans the jobs, runs them in as few host processes as crashes allow (the
-      64-bit host under Wine, the emulated 32-bit host under qemu-i386), checks
-      them and prints one table per file
+  80-host-profiles.py run WORKDIR HOST PLUGIN [HOST PLUGIN ...]
+      plans the same jobs for each file, runs them in as few host processes as
+      crashes allow (each file in the reference host of its own machine type
+      under Wine: scripts/wine-run picks Wine 8 for the 64-bit one, Wine 10 for
+      the 32-bit one), checks them, prints one table per file and holds every
+      file's results to the first file's
 
 Scenarios: a first run, the host's repeat run, a cancel, an abort in the middle of
 the pixels, the strip path (a small maxSpace, no displayPixels), an image with
 transparency as the host presents it, and a filter rectangle smaller than the image,
-on the preview path and in strips. The 64-bit file runs with its dialog, answered
-by a script. The emulated host has no dialog: there the tone comes from a kept
-parameter record, the scripting descriptor says not to show the dialog, and the
-cancel is the user's answer to the plug-in's first abortProc question (before any
-pixel), as a host's cancel button gives it.
+on the preview path and in strips. Every file runs with its dialog, answered by a
+script.
+
+Between the files, each job must end with the same result code and the same
+count of leftover handles, write the same before and after pixels and leave the
+same trace, apart from what legitimately differs (trace_lines: the entry's name,
+handle sizes and pointer values, the dialog's frame, repeated repaints).
 
 The tone rule is computed independently of the plug-in (tests/stages/lib/tonecheck.py),
 over the filter rectangle that the host hands over; a floating selection
@@ -23,12 +27,14 @@ over the filter rectangle that the host hands over; a floating selection
 import json
 import os
 import re
+import struct
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
 import tonecheck  # noqa: E402
 
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 W, H = 61, 37
 TONE = (200, 30, 117)
 CHOOSE = "r=%d;g=%d;b=%d;check=rgb;ok" % TONE
@@ -67,34 +73,10 @@ def scenarios():
     ]
 
 
-def scenarios_without_dialog(state):
-    kept = ["--no-parameters", "--state", state, "--play", "dontdisplay"]
-    return [
-        ("first", kept, 0, 1, None),
-        ("repeat", kept + ["--runs", "2"], 0, "repeat", None),
-        ("cancel", kept + ["--abort-after", "1"], -128, 0, None),
-        ("abort", kept + ["--abort-after", str(W * H // 2)], -128, 0, None),
-        ("strip", kept + ["--max-space", "4000", "--no-display-pixels"], 0, 1, None),
-        ("rgba", kept + ["--sample-alpha"], 0, 1, None),
-        ("rect", kept + ["--rect", "%d,%d,%d,%d" % RECT], 0, 1, RECT),
-        ("strip-rect", kept + ["--rect", "%d,%d,%d,%d" % RECT, "--max-space", "1000",
-                               "--no-display-pixels"], 0, 1, RECT),
-    ]
-
-
-def plan(work, plugin, file_label, dialog):
+def plan(work, plugin, file_label):
     jobs = []
     for profile in PROFILES:
-        if dialog:
-            cases = scenarios()
-        else:
-            # Each job gets its own copy of the record: the host writes it back.
-            cases = []
-            for case in scenarios_without_dialog("STATE"):
-                state = os.path.join(work, "%s-%s-%s.state" % (file_label, profile, case[0]))
-                tonecheck.write_state(state, TONE, (1, 1, 1))
-                cases.append((case[0], [state if o == "STATE" else o for o in case[1]]) + case[2:])
-        for name, options, expected, times, rect in cases:
+        for name, options, expected, times, rect in scenarios():
             label = "%s-%s-%s" % (file_label, profile, name)
             before = os.path.join(work, label + ".before.png")
             after = os.path.join(work, label + ".after.png")
@@ -103,10 +85,7 @@ def plan(work, plugin, file_label, dialog):
                      "--trace", os.path.join(work, label + ".trace"),
                      "--expect-result", str(expected)]
             if times == "repeat":
-                # Without a dialog GIMP's bridge repeats the record it kept from an
-                # earlier process on every run.
-                keeps = KEEPS_SETTINGS | (set() if dialog else {"pspi"})
-                times = 2 if profile in keeps else 1
+                times = 2 if profile in KEEPS_SETTINGS else 1
             if rect is None:
                 rect = (0, 0, H, W)
             if profile in SHORT_RECT:
@@ -117,9 +96,9 @@ def plan(work, plugin, file_label, dialog):
                          "expected": expected, "times": times, "rect": rect,
                          "floating": profile in FLOATING_RGBA and name == "rgba",
                          "leaks": runs - 1 if profile in ABANDONS_ON_RELOAD else 0,
-                         "before": before, "after": after})
-    if dialog:
-        jobs.append(opening_offset_job(work, plugin, file_label))
+                         "before": before, "after": after,
+                         "trace": os.path.join(work, label + ".trace")})
+    jobs.append(opening_offset_job(work, plugin, file_label))
     return jobs
 
 
@@ -163,9 +142,10 @@ def check_opening_request(job):
     return failures
 
 
-def run_batches(work, command, jobs, name):
+def run_batches(work, command, jobs, name, bits):
     """Runs the jobs in one host process; a crash ends a process, so the jobs after
-    the one that crashed run in the next."""
+    the one that crashed run in the next. A hung process is ended, and with it
+    every program left in that Wine's prefix."""
     outcomes, pending = {}, list(jobs)
     env = dict(os.environ)
     env.pop("DISPLAY", None)
@@ -178,17 +158,20 @@ def run_batches(work, command, jobs, name):
         try:
             proc = subprocess.run(command + ["--batch", batch],
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
-                                  timeout=600)
-            stdout, stderr, hung = proc.stdout.decode(errors="replace"), proc.stderr.decode(errors="replace"), False
+                                  timeout=700)
+            stdout, stderr = proc.stdout.decode(errors="replace"), proc.stderr.decode(errors="replace")
+            hung = proc.returncode == 124
         except subprocess.TimeoutExpired as e:
             stdout = (e.stdout or b"").decode(errors="replace")
             stderr, hung = (e.stderr or b"").decode(errors="replace"), True
+        if hung:
+            subprocess.run([os.path.join(ROOT, "scripts", "wineserver"), bits, "-k"], env=env)
         with open(os.path.join(work, "%s%d.stdout" % (name, batch_no)), "w") as f:
             f.write(stdout)
         with open(os.path.join(work, "%s%d.stderr" % (name, batch_no)), "w") as f:
             f.write(stderr)
         for line in stdout.splitlines():
-            m = re.match(r"tintara-host(?:32)?: (\S+) \S+ result=(-?\d+) .* leaked=(\d+)", line)
+            m = re.match(r"tintara-host: (\S+) \S+ result=(-?\d+) .* leaked=(\d+)", line)
             if m:
                 outcomes[m.group(1)] = {"result": int(m.group(2)), "leaked": int(m.group(3))}
         rest = [j for j in pending if j["label"] not in outcomes]
@@ -216,7 +199,7 @@ def check(jobs, outcomes):
             if o["leaked"] != job["leaks"]:
                 failures.append("%s: %d handles of the plug-in leaked, expected %d"
                                 % (label, o["leaked"], job["leaks"]))
-            if "trace" in job:
+            if job["scenario"] == "opening-offset":
                 failures += check_opening_request(job)
             if o["result"] == 0:
                 wrong = tonecheck.check_rule(job["before"], job["after"], TONE, (1, 1, 1), job["rect"],
@@ -242,23 +225,82 @@ def check(jobs, outcomes):
     return lines, failures
 
 
+def machine_label(path):
+    """x86 or x64, from the machine field of a Windows library's file header."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    at = struct.unpack_from("<I", head, 0x3C)[0]
+    return {0x14C: "x86", 0x8664: "x64"}.get(struct.unpack_from("<H", head, at + 4)[0], "other")
+
+
+def trace_lines(path):
+    """A job's trace without what legitimately differs between the files: the
+    entry's name in the property list, handle sizes (the plug-in's globals hold
+    pointers), the kept slot's value (a pointer), where and when the dialog
+    appeared (each Wine frames it its own way), and a repaint that repeats the
+    previous one (how often a window is painted is the window system's choice)."""
+    lines, shown = [], None
+    if not os.path.exists(path):
+        return None
+    for line in open(path, encoding="utf-8", errors="replace").read().splitlines():
+        if line.startswith(("pipl ", "dialog appeared ")):
+            continue
+        line = re.sub(r"newHandle size=\d+", "newHandle", line)
+        line = re.sub(r"slot=0x[0-9a-f]+", "slot", line)
+        if line.startswith("displayPixels "):
+            if line == shown:
+                continue
+            shown = line
+        lines.append(line)
+    return lines
+
+
+def same_as(first, jobs, outcomes, first_outcomes):
+    """Each job against the first file's job of the same profile and scenario."""
+    failures = []
+    for mine, theirs in zip(jobs, first):
+        label = "%s against %s" % (mine["label"], theirs["label"])
+        a, b = outcomes.get(mine["label"], {}), first_outcomes.get(theirs["label"], {})
+        for what in ("result", "leaked", "failure"):
+            if a.get(what) != b.get(what):
+                failures.append("%s: %s %r, not %r" % (label, what, a.get(what), b.get(what)))
+        for image in ("before", "after"):
+            here, there = os.path.exists(mine[image]), os.path.exists(theirs[image])
+            if here != there:
+                failures.append("%s: the %s image %s" % (label, image, "is extra" if here else "is missing"))
+            elif here and not tonecheck.np.array_equal(tonecheck.read_image(mine[image]),
+                                                       tonecheck.read_image(theirs[image])):
+                failures.append("%s: the %s images differ" % (label, image))
+        mine_trace, their_trace = trace_lines(mine["trace"]), trace_lines(theirs["trace"])
+        if mine_trace != their_trace:
+            at = next((i for i, (a, b) in enumerate(zip(mine_trace or [], their_trace or [])) if a != b),
+                      min(len(mine_trace or []), len(their_trace or [])))
+            failures.append("%s: the traces differ from line %d: %r against %r" % (
+                label, at + 1, (mine_trace or [])[at:at + 1], (their_trace or [])[at:at + 1]))
+    return failures
+
+
 def main():
-    work, host, plugin = sys.argv[2:5]
-    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    files = [("x64", [os.path.join(root, "scripts", "wine-run"), host], plugin, True)]
-    if len(sys.argv) >= 7:
-        files.append(("x86", ["timeout", "--kill-after=10", "600", "qemu-i386", sys.argv[5]],
-                      sys.argv[6], False))
-    all_failures = []
-    for file_label, command, plugin_file, dialog in files:
-        jobs = plan(work, plugin_file, file_label, dialog)
+    work, pairs = sys.argv[2], sys.argv[3:]
+    if sys.argv[1:2] != ["run"] or not pairs or len(pairs) % 2:
+        sys.exit(__doc__)
+    wine_run = os.path.join(ROOT, "scripts", "wine-run")
+    all_failures, first = [], None
+    for host, plugin_file in zip(pairs[::2], pairs[1::2]):
+        file_label = machine_label(plugin_file)
+        jobs = plan(work, plugin_file, file_label)
         with open(os.path.join(work, file_label + "-jobs.json"), "w") as f:
             json.dump(jobs, f, indent=1)
-        outcomes = run_batches(work, command, jobs, file_label)
+        command = ["timeout", "--kill-after=10", "600", wine_run, host]
+        outcomes = run_batches(work, command, jobs, file_label, "32" if file_label == "x86" else "64")
         lines, failures = check(jobs, outcomes)
-        print("%s file (%s): result / pixels / leaked handles (kept: no image written, as the "
-              "host discards a failed run)" % (file_label, "with the dialog" if dialog else "without a dialog"))
+        print("%s file, with the dialog: result / pixels / leaked handles (kept: no image written, as "
+              "the host discards a failed run)" % file_label)
         print("\n".join(lines))
+        if first is None:
+            first = (jobs, outcomes)
+        else:
+            failures += same_as(first[0], jobs, outcomes, first[1])
         all_failures += failures
     for failure in all_failures:
         print("FAIL: " + failure, file=sys.stderr)

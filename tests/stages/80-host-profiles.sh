@@ -1,24 +1,23 @@
 #!/usr/bin/env bash
 # The plug-in in every host the reference host can play (tools/reference-host,
-# --profile), the 64-bit file under Wine with its dialog and the 32-bit file in the
-# emulated 32-bit host without it: first run, repeat, cancel, abort, strip path,
-# transparency and a small filter rectangle (also in strips), each checked for
-# its result code, its pixels against the
-# tone rule and the plug-in's leftover handles by 80-host-profiles.py.
+# --profile), both files under Wine with their dialog (the 64-bit file in the
+# 64-bit host under Wine 8, the 32-bit file in the 32-bit host under Wine 10):
+# first run, repeat, cancel, abort, strip path, transparency and a small filter
+# rectangle (also in strips), each checked for its result code, its pixels against
+# the tone rule and the plug-in's leftover handles by 80-host-profiles.py, which
+# also holds the 32-bit file's results and images to the 64-bit file's.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-bin=$root/build/win64
-work=$bin/stage-profiles
+work=$root/build/win64/stage-profiles
 rm -rf "$work"
 mkdir -p "$work"
-export WINEPREFIX=$bin/wineprefix-profiles
+# The 64-bit file gets this stage's own prefix; the 32-bit file uses the one
+# shared 32-bit prefix (build/wineprefix32), whose first creation is costly.
+export WINEPREFIX=$root/build/win64/wineprefix-profiles
 unset DISPLAY # scripts/wine-run starts its own Xvfb and stops it again
-files=("$bin/tintara-host.exe" "$bin/Tintara.8bf")
-# The 32-bit file runs in the emulated 32-bit host wherever the tree has one.
-if [ -d tools/host32 ]; then
-  files+=("$root/build/host32/tintara-host32" "$root/build/win32/Tintara.8bf")
-fi
+files=("$root/build/win64/tintara-host.exe" "$root/build/win64/Tintara.8bf"
+  "$root/build/win32/tintara-host.exe" "$root/build/win32/Tintara.8bf")
 for f in "${files[@]}"; do
   [ -f "$f" ] || { echo "FAIL: $f is missing (run scripts/build)" >&2; exit 1; }
 done

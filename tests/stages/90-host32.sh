@@ -1,20 +1,19 @@
 #!/usr/bin/env bash
 # The 32-bit plug-in in the emulated 32-bit host (tintara-host32 under qemu-i386),
-# held to the 64-bit plug-in under Wine:
+# for what only that host can do; everything else the 32-bit file does is proven
+# in a real Windows API (Wine 10) by the other stages:
 # - a second 32-bit file built to assume a 16-byte aligned stack crashes when the
 #   host enters it 4, 8 or 12 bytes off that alignment, as 32-bit Windows hosts
 #   may; the shipped file runs at every offset with its AVX2 and its SSE4.1
 #   kernel, and in it every SSE instruction that needs an aligned stack operand
 #   follows a realignment of the stack (the built-file verifier refuses the
 #   other file for that);
-# - the engine cases (both paths, 3 and 4 planes, several maxSpace budgets down
-#   to one row per strip, tones and channels from a state file, an abort in the
-#   middle, a failed advanceState, a replayed descriptor, the excluded host's
-#   version) give byte-identical images and the same results in both hosts, with
-#   and without SSE4.1 in the emulated processor;
-# - the hostile-host jobs that need no dialog end with the same result codes;
-# - 1000 runs in one process leave no handle and no memory behind;
-# - About shows the plug-in's two strings.
+# - on a processor without SSE4.1 (pentium3) the engine cases (both paths, 3 and
+#   4 planes, several maxSpace budgets down to one row per strip, tones and
+#   channels from a state file, an abort in the middle, a failed advanceState, a
+#   replayed descriptor), each call entered at the next stack offset in turn, give
+#   the images, results and descriptors of the 64-bit file under Wine;
+# - a run that would show the dialog, which this host cannot, says so and ends.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -24,8 +23,7 @@ host32=$root/build/host32/tintara-host32
 unaligned=$root/build/win32-unaligned
 work=$root/build/host32/stage
 check=$root/tests/stages/40-engine-e2e-check.py
-for f in "$bin32/Tintara.8bf" "$bin64/Tintara.8bf" "$bin64/tintara-host.exe" "$host32" \
-  "$bin64/tests/excludedhost/tintara-host-excluded.exe"; do
+for f in "$bin32/Tintara.8bf" "$bin64/Tintara.8bf" "$bin64/tintara-host.exe" "$host32"; do
   [ -f "$f" ] || { echo "FAIL: $f is missing (run scripts/build)" >&2; exit 1; }
 done
 rm -rf "$work"
@@ -73,7 +71,9 @@ job="--sample 64x48 --no-parameters --quiet"
 sse=(-cpu max,-avx2)
 for offset in 0 4 8 12; do
   set +e
-  emulate "${sse[@]}" "$host32" --stack-offset $offset "$unaligned/Tintara.8bf" $job --out u$offset.png \
+  # The host's own option before the plug-in's file here and after the job's
+  # options there: the unfixed file's crash shows that it took effect.
+  emulate "${sse[@]}" "$host32" "$unaligned/Tintara.8bf" $job --out u$offset.png --stack-offset $offset \
     >u$offset.out 2>u$offset.err
   code=$?
   set -e
@@ -94,13 +94,21 @@ for offset in 0 4 8 12; do
 done
 cp favx20.png f0.png
 /usr/bin/python3 "$check" same f0.png favx2{4,8,12}.png fsse41{0,4,8,12}.png u0.png
+# scripts/apply32 takes its options after IN.png OUT.png as well.
+set +e
+timeout --kill-after=10 300 "$root/scripts/apply32" f0.png a12.png --quiet --plugin "$unaligned/Tintara.8bf" \
+  --no-parameters --stack-offset 12 --cpu max,-avx2 >a12.out 2>a12.err
+code=$?
+set -e
+[ $code -eq 3 ] && grep -q 'entered with the stack 12 bytes off' a12.err ||
+  fail "scripts/apply32 with --stack-offset after its files: exit $code: $(cat a12.err)"
 # Without SSE4.1 the plug-in takes its plain kernel, which keeps nothing in
 # aligned stack slots: the same file then runs at any offset.
 emulate -cpu pentium3 "$host32" --stack-offset 4 "$unaligned/Tintara.8bf" $job --out p4.png \
   >p4.out 2>p4.err || fail "the plain kernel depends on the stack alignment: $(cat p4.err)"
 /usr/bin/python3 "$check" same f0.png p4.png
 
-echo "-- the engine cases in both hosts"
+echo "-- the engine cases without SSE4.1, against the 64-bit file under Wine"
 state() { # FILE RED GREEN BLUE APPLY_RED APPLY_GREEN APPLY_BLUE
   /usr/bin/python3 "$check" state "$@"
 }
@@ -149,124 +157,44 @@ job replay all.state $in3 --descriptor-in $work/record.desc --play dontdisplay \
 for bits in 32 64; do
   sed -i "s#$work/record.desc#$work/record-$bits.desc#; s#$work/replay.desc#$work/replay-$bits.desc#" jobs$bits.txt
 done
-# The excluded host (its own process: identification runs once per process),
-# with a new parameter record, since the record keeps what identification found.
-excluded="--quiet --label excluded $in3 --max-space 30000"
 
 set +e
 timeout --kill-after=10 300 "$root/scripts/wine-run" "$bin64/tintara-host.exe" --batch jobs64.txt \
   >out64.txt 2>err64.txt
 code64=$?
-timeout --kill-after=10 120 "$root/scripts/wine-run" "$bin64/tests/excludedhost/tintara-host-excluded.exe" \
-  "$bin64/Tintara.8bf" $excluded --out "$work/excluded-64.png" \
-  >>out64.txt 2>>err64.txt
-excluded64=$?
-for cpu in default pentium3; do
-  model=()
-  [ $cpu = default ] || model=(-cpu $cpu)
-  sed "s#-32\.#-32$cpu.#g" jobs32.txt >jobs32$cpu.txt
-  for n in "${names[@]}"; do cp "$n-32.state" "$n-32$cpu.state"; done
-  emulate "${model[@]}" "$host32" --batch jobs32$cpu.txt >out32$cpu.txt 2>err32$cpu.txt
-  eval "code32$cpu=$?"
-  emulate "${model[@]}" "$host32" --version-resource "$bin64/tests/excludedhost/tintara-host-excluded.exe" \
-    "$bin32/Tintara.8bf" $excluded --out "$work/excluded-32$cpu.png" >>out32$cpu.txt 2>>err32$cpu.txt
-  eval "excluded32$cpu=$?"
-done
+[ $code64 -eq 124 ] && "$root/scripts/wineserver" 64 -k
+emulate -cpu pentium3 "$host32" --batch jobs32.txt >out32.txt 2>err32.txt
+code32=$?
 set -e
-[ $code64 -eq 0 ] && [ $excluded64 -eq 0 ] || fail "the 64-bit host failed: $(cat err64.txt)"
-for cpu in default pentium3; do
-  c=code32$cpu e=excluded32$cpu
-  [ "${!c}" -eq 0 ] && [ "${!e}" -eq 0 ] || fail "tintara-host32 ($cpu) failed: $(cat err32$cpu.txt)"
-done
-names+=(excluded)
+[ $code64 -eq 0 ] || fail "the 64-bit host failed: $(cat err64.txt)"
+[ $code32 -eq 0 ] || fail "tintara-host32 (pentium3) failed: $(cat err32.txt)"
 for n in "${names[@]}"; do
   want=$(summary out64.txt "$n")
   [ -n "$want" ] || fail "$n: no summary from the 64-bit host"
-  for cpu in default pentium3; do
-    got=$(summary out32$cpu.txt "$n")
-    [ "$got" = "$want" ] || fail "$n ($cpu): the hosts differ:
+  got=$(summary out32.txt "$n")
+  [ "$got" = "$want" ] || fail "$n: the hosts differ:
   64-bit: $want
   32-bit: $got"
-  done
   if [ -f "$n-64.png" ]; then
-    /usr/bin/python3 "$check" same "$n-64.png" "$n-32default.png" "$n-32pentium3.png" >/dev/null ||
-      fail "$n: the images differ"
+    /usr/bin/python3 "$check" same "$n-64.png" "$n-32.png" >/dev/null || fail "$n: the images differ"
   else
-    [ ! -e "$n-32default.png" ] && [ ! -e "$n-32pentium3.png" ] ||
-      fail "$n: the 32-bit host wrote an image of a run that did not complete"
+    [ ! -e "$n-32.png" ] || fail "$n: the 32-bit host wrote an image of a run that did not complete"
   fi
   printf '   %-8s %s\n' "$n" "$want"
 done
-[[ $(summary out64.txt excluded) == *"advanceState=0 "* ]] || fail "the excluded host took the preview path"
 [[ $(summary out64.txt s3-row) == *"strips=203 "* ]] || fail "s3-row: not one row per strip"
-for cpu in default pentium3; do
-  cmp -s record-64.desc record-32$cpu.desc && cmp -s replay-64.desc replay-32$cpu.desc ||
-    fail "the recorded descriptors differ ($cpu)"
-done
-grep -q '^openReadDescriptor .* -> reader' replay-32default.trace || fail "replay: no descriptor read"
-! grep -q '^unserved' replay-32default.trace || fail "replay: the plug-in wanted its dialog"
-/usr/bin/python3 "$check" rule in3.png p3-32default.png all.state
-/usr/bin/python3 "$check" rule in4.png p4-32pentium3.png mixed.state
-/usr/bin/python3 "$check" rule in3.png sr-32default.png mixed.state $rect
+cmp -s record-64.desc record-32.desc && cmp -s replay-64.desc replay-32.desc ||
+  fail "the recorded descriptors differ"
+grep -q '^openReadDescriptor .* -> reader' replay-32.trace || fail "replay: no descriptor read"
+! grep -q '^unserved' replay-32.trace || fail "replay: the plug-in wanted its dialog"
+/usr/bin/python3 "$check" rule in3.png p3-32.png all.state
+/usr/bin/python3 "$check" rule in4.png p4-32.png mixed.state
+/usr/bin/python3 "$check" rule in3.png sr-32.png mixed.state $rect
 for n in pa sa; do
-  last=$(grep -E '^abortProc #' $n-32default.trace | tail -1)
+  last=$(grep -E '^abortProc #' $n-32.trace | tail -1)
   [[ $last == "abortProc #20000 -> 1" ]] || fail "$n: questions went on after the abort: $last"
 done
-echo "   ${#names[@]} cases, 3 runs each: byte-identical images and equal results"
-
-echo "-- the hostile-host jobs without a dialog"
-mkdir -p hostile32 hostile64
-/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" plan "$work/hostile64" x "$bin64/Tintara.8bf" >/dev/null
-/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" plan "$work/hostile32" x "$bin32/Tintara.8bf" >/dev/null
-python3 - hostile32 hostile64 <<'PY'
-import json, shlex, sys
-# Only the jobs that run no dialog: the emulated host has no windows.
-for work in sys.argv[1:]:
-    jobs = json.load(open(work + "/jobs.json"))
-    lines = [l for l in open(work + "/jobs.batch") if "--dialog" not in shlex.split(l)]
-    labels = [shlex.split(l) for l in lines]
-    labels = {words[words.index("--label") + 1] for words in labels}
-    json.dump({k: v for k, v in jobs.items() if k in labels}, open(work + "/jobs.json", "w"))
-    open(work + "/jobs.batch", "w").writelines(lines)
-    print("%s: %d jobs" % (work, len(labels)))
-PY
-set +e
-timeout --kill-after=10 300 "$root/scripts/wine-run" "$bin64/tintara-host.exe" --batch hostile64/jobs.batch \
-  >hostile64/stdout 2>hostile64/stderr
-emulate "$host32" --batch hostile32/jobs.batch >hostile32/stdout 2>hostile32/stderr
-set -e
-! grep -q crash hostile32/stderr || fail "tintara-host32 reported a crash: $(grep crash hostile32/stderr)"
-/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" check hostile32 hostile32/stdout >hostile32/table.md ||
-  fail "hostile jobs in the 32-bit host: $(cat hostile32/table.md)"
-/usr/bin/python3 "$root/tests/stages/70-hostile-hosts.py" check hostile64 hostile64/stdout >hostile64/table.md ||
-  fail "hostile jobs in the 64-bit host: $(cat hostile64/table.md)"
-diff <(sed 's/ | [a-z-]* |$//' hostile64/table.md) <(sed 's/ | [a-z-]* |$//' hostile32/table.md) ||
-  fail "the hostile jobs ended with other result codes in the 32-bit host"
-echo "   $(wc -l <hostile32/table.md) jobs: the same result codes in both hosts"
-
-echo "-- 1000 runs in one process"
-common="$bin32/Tintara.8bf --sample 24x16 --no-parameters --quiet --runs 1000 --report-memory"
-{
-  echo "$common --label preview"
-  echo "$common --no-display-pixels --label strip"
-  echo "$common --no-handle-procs --label system-memory"
-} >leaks.batch
-emulate "$host32" --batch leaks.batch >leaks.out 2>leaks.err || fail "leak runs failed: $(cat leaks.err)"
-python3 - leaks.out <<'PY'
-import re, sys
-text = open(sys.argv[1]).read()
-rows = re.findall(r"memory runs=(\d+) handlesAfterFirst=(\d+) handlesAfterLast=(\d+) "
-                  r"committedAfterFirst=(\d+) committedAfterLast=(\d+) committedPeak=\d+ "
-                  r"heapAfterFirst=(\d+) heapAfterLast=(\d+)", text)
-bad = len(rows) != 3 or len(re.findall(r"result=0 \(noErr\) time=\S+ runs=1000 ", text)) != 3
-for runs, h1, hn, c1, cn, u1, un in (map(int, row) for row in rows):
-    print("   runs=%d handles %d -> %d, mapped %d -> %d bytes, heap in use %d -> %d bytes"
-          % (runs, h1, hn, c1, cn, u1, un))
-    # A leak of 8 bytes a run over 999 runs exceeds the heap allowance.
-    bad |= runs != 1000 or hn > h1 or c1 == 0 or u1 == 0 or cn - c1 > 16384 or un - u1 > 4096
-if bad:
-    sys.exit("FAIL: handles or memory grew over the runs, or a job did not complete")
-PY
+echo "   ${#names[@]} cases: byte-identical images and equal results"
 
 echo "-- a run that would show the dialog says so and ends"
 set +e
@@ -278,22 +206,5 @@ set -e
   fail "the dialog run ended with $code: $(cat dialog.err)"
 grep -q '^unserved USER32.dll!DialogBoxParamA' dialog.trace || fail "the trace does not name the dialog call"
 echo "   $(cat dialog.err)"
-
-echo "-- About"
-emulate "$host32" "$bin32/Tintara.8bf" --about --no-parameters --sample 8x8 --quiet \
-  --trace "$work/about.trace" >/dev/null
-/usr/bin/python3 - "$root" "$bin32/Tintara.8bf" about.trace <<'PY'
-import sys
-sys.path.insert(0, sys.argv[1] + "/tests/artifacts")
-from resparse import open_pe, strings as string_table
-strings = string_table(open_pe(open(sys.argv[2], "rb").read()))
-trace = open(sys.argv[3], encoding="utf-8").read().splitlines()
-at = trace.index("call About") if "call About" in trace else -1
-want = ['messageBox caption="%s" text="%s"' % (strings.get(16001), strings.get(16000, "").replace("\n", " ")),
-        "messageBox closed with button 1", "result About untouched"]
-if at < 0 or trace[at + 1:at + 4] != want:
-    sys.exit("FAIL: About traced %r, expected %r" % (trace[at + 1:at + 4], want))
-print("   " + want[0])
-PY
 
 echo "host32 passed in $(($(date +%s) - started)) s"

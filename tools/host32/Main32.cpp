@@ -1,10 +1,11 @@
 // tintara-host32: the reference host for 32-bit plug-ins, as an i386 Linux program
 // that runs under user-mode emulation. It loads the .8bf itself, binds its imports
 // to stand-ins for the Windows functions, and runs the same jobs as tintara-host.
-// Options before the plug-in (or --batch): --stack-offset 0|4|8|12 calls the
-// plug-in at that distance from 16-byte stack alignment (default: each call takes
-// the next one in turn); --version-resource FILE.exe makes the host's executable
-// carry that file's version resource (default: none).
+// Its own options, anywhere on the command line (they hold for every job of a
+// --batch): --stack-offset 0|4|8|12 calls the plug-in at that distance from
+// 16-byte stack alignment (default: each call takes the next one in turn);
+// --version-resource FILE.exe makes the host's executable carry that file's
+// version resource (default: none).
 #include <signal.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -178,6 +179,34 @@ bool LoadVersionResource(const std::string& path, std::string& error) {
   return true;
 }
 
+// Takes this host's own options out of args, wherever they stand; the rest is a
+// job (or --batch FILE) for the shared command line.
+bool TakeHost32Options(std::vector<std::string>& args, std::string& error) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a != "--stack-offset" && a != "--version-resource") {
+      rest.push_back(a);
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      error = a + " needs a value";
+      return false;
+    }
+    const std::string& value = args[++i];
+    if (a == "--version-resource") {
+      if (!LoadVersionResource(value, error)) return false;
+    } else if (value == "0" || value == "4" || value == "8" || value == "12") {
+      fixedStackOffset = std::atoi(value.c_str());
+    } else {
+      error = "--stack-offset wants 0, 4, 8 or 12";
+      return false;
+    }
+  }
+  args = std::move(rest);
+  return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -185,19 +214,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   World().hostPath = ExecutablePath();
-  while (args.size() >= 2 && (args[0] == "--stack-offset" || args[0] == "--version-resource")) {
-    if (args[0] == "--stack-offset") {
-      const std::string& value = args[1];
-      if (value != "0" && value != "4" && value != "8" && value != "12") {
-        std::fprintf(stderr, "tintara-host32: --stack-offset wants 0, 4, 8 or 12\n");
-        return kExitHostFailure;
-      }
-      fixedStackOffset = std::atoi(value.c_str());
-    } else if (!LoadVersionResource(args[1], error)) {
-      std::fprintf(stderr, "tintara-host32: %s\n", error.c_str());
-      return kExitHostFailure;
-    }
-    args.erase(args.begin(), args.begin() + 2);
+  if (!TakeHost32Options(args, error)) {
+    std::fprintf(stderr, "tintara-host32: %s\n", error.c_str());
+    return kExitHostFailure;
   }
   if (!InstallThreadBlock(error)) {
     std::fprintf(stderr, "tintara-host32: %s\n", error.c_str());

@@ -68,8 +68,8 @@ int WINAPI MessageBoxAStandIn(HANDLE, const char* text, const char* caption, UIN
 
 intptr_t WINAPI DialogBoxParamAStandIn(HANDLE, const char*, HANDLE, void*, intptr_t) {
   Unserved("USER32.dll!DialogBoxParamA",
-           "the parameter dialog is not run in this host (run the 64-bit plug-in's dialog in "
-           "tintara-host under Wine)");
+           "the parameter dialog is not run in this host (scripts/apply --plugin runs the "
+           "32-bit file with its dialog in the 32-bit tintara-host under Wine)");
 }
 
 } // namespace

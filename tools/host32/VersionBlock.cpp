@@ -1,5 +1,6 @@
 #include "VersionBlock.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -12,22 +13,25 @@ uint16_t U16(const uint8_t* data, std::size_t at) {
   return uint16_t(data[at] | (data[at + 1] << 8));
 }
 
+// A node as the VERSION functions of Windows and Wine read it: its key runs to
+// its terminator and its value follows, wherever its length says the node
+// ends; only the limit bounds what is read. A value of any type but 0 is a text.
 bool ParseNode(const uint8_t* data, std::size_t limit, std::size_t at, VersionNode& node) {
   if (at + 6 > limit) return false;
   const uint16_t length = U16(data, at);
-  if (length < 6 || at + length > limit) return false;
   node.at = at;
-  node.end = at + length;
+  node.end = std::min(at + length, limit);
   node.valueLength = U16(data, at + 2);
   node.type = U16(data, at + 4);
   node.key.clear();
   std::size_t key = at + 6;
-  for (; key + 2 <= node.end && U16(data, key) != 0; key += 2)
+  for (; key + 2 <= limit && U16(data, key) != 0; key += 2)
     node.key += char(U16(data, key) & 0x7F);
+  if (key + 2 > limit) return false;
   node.valueAt = Align4(key + 2);
   const std::size_t valueBytes =
-      node.type == 1 ? 2 * std::size_t(node.valueLength) : node.valueLength;
-  if (node.valueAt + valueBytes > node.end) return false;
+      node.type != 0 ? 2 * std::size_t(node.valueLength) : node.valueLength;
+  if (node.valueAt + valueBytes > limit) return false;
   node.childrenAt = Align4(node.valueAt + valueBytes);
   return true;
 }
@@ -51,15 +55,19 @@ bool FindVersionNode(const uint8_t* data, std::size_t limit, const std::string& 
     const std::string part = rest.substr(0, slash);
     rest = slash == std::string::npos ? "" : rest.substr(slash + 1);
     if (part.empty()) continue;
+    // The children follow one another while they start inside the node; a
+    // child of length 0 ends the search.
     bool found = false;
     for (std::size_t at = node.childrenAt; at < node.end && !found;) {
       VersionNode child;
-      if (!ParseNode(data, node.end, at, child)) return false;
+      if (!ParseNode(data, limit, at, child)) return false;
       if (SameKey(child.key, part)) {
         node = child;
         found = true;
+      } else if (child.end == child.at) {
+        return false;
       }
-      at = Align4(child.end);
+      at = child.at + Align4(U16(data, child.at));
     }
     if (!found) return false;
   }

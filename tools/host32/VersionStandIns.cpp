@@ -1,7 +1,8 @@
 // VERSION: the host executable's version resource, served from the block given
 // on the command line (none otherwise). As on Windows, the size asked for is
 // twice the block plus four bytes: the A functions keep their converted texts
-// in the second half.
+// in the second half. Malformed trees are read as Windows and Wine read them
+// (VersionBlock.h), so that host identification goes the same way.
 #include <algorithm>
 #include <cstring>
 
@@ -54,22 +55,24 @@ BOOL WINAPI VerQueryValueAStandIn(const void* block, const char* path, void** va
   const std::size_t limit = std::min<std::size_t>(U16(data, 0), BlockLength());
   VersionNode node;
   if (!FindVersionNode(data, limit, path, node)) return 0;
-  if (node.valueLength == 0) return 0;
-  if (node.type != 1) {
+  if (node.type == 0) {
     *value = data + node.valueAt;
     *length = node.valueLength;
     return 1;
   }
-  // A text: converted into the second half, at the same distance from its start.
+  // A text: converted into the second half, at the same distance from its start;
+  // an empty one is found, with nothing converted.
+  char* ansi = reinterpret_cast<char*>(data + limit + 4 + node.valueAt);
+  *value = ansi;
+  *length = 0;
+  if (node.valueLength == 0) return 1;
   std::vector<uint16_t> units(node.valueLength);
   std::memcpy(units.data(), data + node.valueAt, 2 * units.size());
   std::string text = Utf8FromUtf16(units.data(), units.size());
   text = text.substr(0, text.find('\0'));
-  char* ansi = reinterpret_cast<char*>(data + limit + 4 + node.valueAt);
   const std::size_t fit = Utf8Fit(text, 2 * std::size_t(node.valueLength) - 1);
   std::memcpy(ansi, text.data(), fit);
   ansi[fit] = '\0';
-  *value = ansi;
   *length = node.valueLength;
   return 1;
 }

@@ -92,6 +92,48 @@ TEST(VersionBlock, MissingKeysAreNotFound) {
   EXPECT_FALSE(FindVersionNode(block.data(), 5, "\\", node));
 }
 
+void SetU16(std::vector<uint8_t>& block, std::size_t at, uint16_t value) {
+  block[at] = uint8_t(value);
+  block[at + 1] = uint8_t(value >> 8);
+}
+
+std::size_t NodeAt(const std::vector<uint8_t>& block, const std::string& path) {
+  VersionNode node;
+  EXPECT_TRUE(FindVersionNode(block.data(), block.size(), path, node)) << path;
+  return node.at;
+}
+
+// Lengths that disagree with what a node holds are followed as Windows and Wine
+// follow them, so that identification sees what it sees there: a text that
+// overhangs its node's length, a last child that reaches past the root, a text
+// of type 2; a child of length 0 ends the search.
+TEST(VersionBlock, MalformedLengthsAndTypesAreReadAsWindowsReadsThem) {
+  const std::string internal = "\\StringFileInfo\\040904b0\\InternalName";
+  VersionNode node;
+  std::vector<uint8_t> block = ExcludedHostBlock();
+  const std::size_t at = NodeAt(block, internal);
+  SetU16(block, at, uint16_t(block[at] - 2));
+  ASSERT_TRUE(FindVersionNode(block.data(), block.size(), internal, node));
+  EXPECT_EQ(ValueText(block, node), "Adobe Premiere");
+
+  block = ExcludedHostBlock();
+  const std::size_t vars = NodeAt(block, "\\VarFileInfo");
+  SetU16(block, vars, uint16_t(block[vars] + 4));
+  ASSERT_TRUE(FindVersionNode(block.data(), block.size(), "\\VarFileInfo\\Translation", node));
+  EXPECT_EQ(block[node.valueAt + 2], 0xB0);
+
+  block = ExcludedHostBlock();
+  SetU16(block, NodeAt(block, internal) + 4, 2);
+  ASSERT_TRUE(FindVersionNode(block.data(), block.size(), internal, node));
+  EXPECT_EQ(node.type, 2);
+  EXPECT_EQ(ValueText(block, node), "Adobe Premiere");
+
+  block = ExcludedHostBlock();
+  SetU16(block, NodeAt(block, internal), 0);
+  EXPECT_FALSE(
+      FindVersionNode(block.data(), block.size(), "\\StringFileInfo\\040904b0\\FileVersion", node));
+}
+
 // Every length field and every byte set to other values, and every shortened
 // limit: lookups answer without reading past the limit (the asan preset runs
 // this under AddressSanitizer, with the block copied to its exact size).
@@ -105,7 +147,7 @@ TEST(VersionBlock, DamagedTreesNeverReadPastTheLimit) {
       VersionNode node;
       if (FindVersionNode(exact.data(), exact.size(), path, node)) {
         ASSERT_LE(node.end, exact.size());
-        ASSERT_LE(node.valueAt, node.end);
+        ASSERT_LE(node.valueAt + (node.type != 0 ? 2u : 1u) * node.valueLength, exact.size());
       }
     }
   };
