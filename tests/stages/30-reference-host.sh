@@ -44,7 +44,8 @@ summary() { grep -E "^tintara-host: $1 " "$W/stdout.txt"; }
 field() { summary "$1" | sed -nE "s/.* $2=([^ ]+).*/\\1/p"; }
 desc() { grep -F "'$2'" "$W/$1" | head -n1; }
 
-# Writes the input files and the two batches of one bitness into $W.
+# Writes the input files and the two batches of one bitness into $W. (This
+# function's and host_checks' bodies stay at the margin for their here-documents.)
 write_jobs() { # write_jobs BITS: the other bitness's Tintara file is one of the refused files
   local other=$((96 - $1))
 cat >"$W/strips.txt" <<'D'

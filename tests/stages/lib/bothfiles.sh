@@ -9,8 +9,11 @@
 #   both_wine BITS PROGRAM [ARGS]
 #                           scripts/wine-run on that bitness's display, bounded by
 #                           BOTH_TIMEOUT seconds (default 300)
-#   both_stop               let both Wine servers end (ending them after 30 s) and
-#                           stop the displays; call it from the stage's EXIT trap
+#   both_stop               end both prefixes' Wine servers and what still runs in
+#                           them (the stage's runs are over by then; otherwise the
+#                           prefix's services linger for seconds), wait for them
+#                           (bounded) and stop the displays; call it from the
+#                           stage's EXIT trap
 #   both_same WHAT FILE32 FILE64
 #                           compare two files byte for byte, naming the first
 #                           difference; prints nothing and succeeds when equal
@@ -56,8 +59,8 @@ both_stop() {
   for bits in 32 64; do
     [ -n "${both_xvfb[$bits]:-}" ] || continue
     {
-      timeout 30 "$both_root/scripts/wineserver" "$bits" -w 2>/dev/null ||
-        "$both_root/scripts/wineserver" "$bits" -k 2>/dev/null
+      "$both_root/scripts/wineserver" "$bits" -k 2>/dev/null
+      timeout 30 "$both_root/scripts/wineserver" "$bits" -w 2>/dev/null
     } &
     waits[$bits]=$!
   done
