@@ -64,10 +64,11 @@ both_stop() {
     } &
     waits[$bits]=$!
   done
+  # Stages run with set -e: a failing wait or kill must not end this early.
   for bits in "${!waits[@]}"; do
-    wait "${waits[$bits]}" 2>/dev/null
-    kill "${both_xvfb[$bits]}" 2>/dev/null
-    wait "${both_xvfb[$bits]}" 2>/dev/null
+    wait "${waits[$bits]}" 2>/dev/null || true
+    kill "${both_xvfb[$bits]}" 2>/dev/null || true
+    wait "${both_xvfb[$bits]}" 2>/dev/null || true
     both_xvfb[$bits]=
   done
   return 0
