@@ -148,6 +148,22 @@ TEST_F(SelectorsTest, PrepareStripPlans) {
   }
 }
 
+TEST_F(SelectorsTest, PrepareOnAnEmptyRectangleAsksForOneRow) {
+  // An empty or inverted rectangle still gets a plan of one row (1000 wide, 3
+  // planes: 7000 bytes), never a count or a memory request of zero or below.
+  for (Rect rect : {Rect{20, 0, 20, 1000}, Rect{30, 0, 20, 1000}}) {
+    rig.params.stripRows = 0;
+    host.record.filterRect = rect;
+    host.record.planes = 3;
+    host.record.maxSpace = 1000000;
+    host.record.bufferSpace = 1234;
+    ASSERT_EQ(host.Call(filterSelectorPrepare), noErr);
+    EXPECT_EQ(host.record.maxSpace, 7000) << rect.top << "," << rect.bottom;
+    EXPECT_EQ(host.record.bufferSpace, 0);
+    EXPECT_GE(rig.params.stripRows, 1);
+  }
+}
+
 TEST_F(SelectorsTest, PrepareBeyondThirtyTwoBits) {
   // 30000 wide, 3 planes: 210,000 bytes a row.
   host.record.filterRect = Rect{0, 0, 20000, 30000};
