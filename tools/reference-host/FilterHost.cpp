@@ -243,6 +243,9 @@ int16 FilterHost::CallParameters(bool repeat) {
     // the data slot's raw value, in a 32-bit variable.
     haveKeptParameters_ = CopyHandleBytes(r.parameters, keptParameters_);
     keptSlotValue_ = intptr_t(uint32_t(dataSlot_));
+    // The repeat hands this value back after the block is gone; its address must
+    // not meanwhile become a new handle, or the stale value would name a live one.
+    HandleSuite::Instance().KeepAddressAfterDispose(reinterpret_cast<Handle>(dataSlot_));
     HostTrace().Line("kept after Parameters: parameters=%s slot=0x%08x",
                      haveKeptParameters_ ? "bytes" : "none", unsigned(uint32_t(dataSlot_)));
   }

@@ -139,6 +139,7 @@ bool HandleSuite::Dispose(Handle handle) {
     return false;
   }
   FreeData(*it->second);
+  if (it->second->keepAddress) retired_.push_back(std::move(it->second));
   blocks_.erase(it);
   return true;
 }
@@ -193,6 +194,11 @@ std::vector<Handle> HandleSuite::PluginHandlesExcept(const std::vector<Handle>& 
   return left;
 }
 
+void HandleSuite::KeepAddressAfterDispose(Handle handle) {
+  auto it = blocks_.find(handle);
+  if (it != blocks_.end()) it->second->keepAddress = true;
+}
+
 void HandleSuite::MarkHostOwned(Handle handle) {
   auto it = blocks_.find(handle);
   if (it != blocks_.end()) it->second->owner = Owner::Host;
@@ -202,6 +208,7 @@ void HandleSuite::Reset() {
   for (auto& [handle, block] : blocks_)
     FreeData(*block);
   blocks_.clear();
+  retired_.clear();
   badDisposes_ = 0;
   quirks_ = HandleQuirks{};
 }

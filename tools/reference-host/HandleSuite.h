@@ -39,6 +39,11 @@ public:
   // or one the plug-in disposed of through a suite that ignores disposal): it is
   // no longer the plug-in's to free.
   void MarkHostOwned(Handle handle);
+  // Once the handle is disposed of, its address is given to no new handle before
+  // Reset, so that a value the host kept of it names no live handle: what it would
+  // be in the other process that saved it. Without this the allocator may hand the
+  // same address to the next new handle, and the kept value would name that one.
+  void KeepAddressAfterDispose(Handle handle);
 
   std::size_t LiveCount() const { return blocks_.size(); }
   // Live handles that the plug-in allocated, leaving out the given ones (the data
@@ -56,12 +61,14 @@ private:
     int32 locks = 0;
     Owner owner = Owner::Plugin;
     uint32_t id = 0;
+    bool keepAddress = false;
   };
   // Data of size bytes for block (zero-filled), or null; FreeData gives it back.
   bool AllocateData(Block& block, int32 size);
   static void FreeData(Block& block);
 
   std::map<Handle, std::unique_ptr<Block>> blocks_;
+  std::vector<std::unique_ptr<Block>> retired_; // disposed, addresses held until Reset
   bool guarded_ = false;
   uint32_t nextId_ = 1;
   int badDisposes_ = 0;

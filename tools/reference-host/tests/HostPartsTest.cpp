@@ -100,6 +100,25 @@ TEST(HandleSuite, CountsLiveHandlesAndLeavesOutTheKeptOnes) {
   EXPECT_EQ(suite.LiveCount(), 0u);
 }
 
+// A kept value of a disposed handle must stay a value that names no live handle,
+// however the allocator reuses freed memory for the handles made after it.
+TEST(HandleSuite, AKeptAddressIsGivenToNoNewHandle) {
+  HandleSuite& suite = HandleSuite::Instance();
+  suite.Reset();
+  Handle kept = suite.New(4, HandleSuite::Owner::Plugin);
+  ASSERT_NE(kept, nullptr);
+  suite.KeepAddressAfterDispose(kept);
+  ASSERT_TRUE(suite.Dispose(kept));
+  EXPECT_FALSE(suite.IsLive(kept));
+  for (int i = 0; i < 64; ++i) {
+    Handle made = suite.New(4, HandleSuite::Owner::Plugin);
+    ASSERT_NE(made, kept) << "new handle " << i << " took the kept address";
+    suite.Dispose(made);
+  }
+  EXPECT_FALSE(suite.Dispose(kept)) << "a kept address is still no handle";
+  suite.Reset();
+}
+
 TEST(HandleSuite, GuardedHandlesKeepTheirBytesAcrossResizing) {
   HandleSuite& suite = HandleSuite::Instance();
   suite.Reset();
