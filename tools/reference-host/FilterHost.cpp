@@ -23,8 +23,11 @@ constexpr char hostSupportsFractionalSampling = 2;
 constexpr int16 plugIncolorServicesBackgroundColor = 0;
 constexpr int16 plugIncolorServicesForegroundColor = 1;
 constexpr OSErr errPlugInHostInsufficient = -30900;
-// What a data slot held in another process (a heap address there).
-constexpr intptr_t kEarlierProcessSlot = 0x00CB5090;
+// What a data slot held in another process. A handle of this host is the address
+// of a master pointer, so a value that is no multiple of a pointer's alignment
+// names none of them, wherever this process's heap lies.
+constexpr intptr_t kEarlierProcessSlot = 0x00CB5092;
+static_assert(kEarlierProcessSlot % alignof(char*) != 0, "the value could be a live handle");
 
 // A copy of a handle's bytes, as a host that keeps plug-in data between runs
 // takes it. False when the handle is not one of this host's.
