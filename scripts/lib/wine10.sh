@@ -39,7 +39,7 @@ wine10_show() { # wine10_show PATH: make PATH (a folder or a file's folder) visi
 wine10_exec() {
   local envs=(PATH=/usr/bin:/bin HOME=/root "XDG_RUNTIME_DIR=$wine10_xdg")
   local name
-  for name in DISPLAY WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LANG LC_ALL TZ \
+  for name in DISPLAY WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LANG LC_ALL TZ QEMU_CPU \
     $(compgen -e | grep -E '^TINTARA_' || true); do
     [ -n "${!name+x}" ] && envs+=("$name=${!name}")
   done
