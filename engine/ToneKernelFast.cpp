@@ -14,6 +14,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/ToneKernelNeon.h"
+#include "engine/ToneKernelPatterns.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #define TINTARA_X86 1
 #include <immintrin.h>
@@ -23,8 +26,6 @@
 
 namespace {
 
-#if TINTARA_X86
-
 bool Disjoint(const uint8* a, const uint8* b, ptrdiff_t length) {
   const auto x = reinterpret_cast<uintptr_t>(a);
   const auto y = reinterpret_cast<uintptr_t>(b);
@@ -32,15 +33,17 @@ bool Disjoint(const uint8* a, const uint8* b, ptrdiff_t length) {
   return x + n <= y || y + n <= x;
 }
 
-// Byte patterns of one 16-byte lane (an index with the top bit set gives 0).
-// Three-byte pixels 0..3 into 32-bit lanes; the spare fourth byte of each lane
-// carries input bytes 12..15, which the store puts back where they came from.
-alignas(16) constexpr int8 kExpand3[16] = {0, 1, 2, 12, 3, 4, 5, 13, 6, 7, 8, 14, 9, 10, 11, 15};
-alignas(16) constexpr int8 kCompact3[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15};
-// The low byte of each 32-bit lane, spread over the lane's first three bytes.
-alignas(16) constexpr int8 kSpread[16] = {0, 0, 0, -128, 4,  4,  4,  -128,
-                                          8, 8, 8, -128, 12, 12, 12, -128};
-alignas(16) constexpr int8 kSumWeights[16] = {1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0};
+// Whether the vector steps handle the plan's layout: the same three or four bytes
+// per pixel in and out, the three toned bytes all written.
+bool VectorLayout(const TonePlan& plan) {
+  const auto written = [](ByteAction a) { return a != ByteAction::Keep; };
+  if (plan.inStep != plan.outStep || (plan.inStep != 3 && plan.inStep != 4)) return false;
+  return written(plan.action[0]) && written(plan.action[1]) && written(plan.action[2]);
+}
+
+#if TINTARA_X86
+
+using namespace tone_patterns;
 
 // 16 bytes at a time, with SSE4.1 (every x86-64 processor of the last fifteen years).
 namespace sse41 {
@@ -165,17 +168,6 @@ ToneVectors Available() {
   return ToneVectors::None;
 }
 
-bool Written(ByteAction a) {
-  return a != ByteAction::Keep;
-}
-
-// Whether the vector steps handle the plan's layout: the same three or four bytes
-// per pixel in and out, the three toned bytes all written.
-bool VectorLayout(const TonePlan& plan) {
-  if (plan.inStep != plan.outStep || (plan.inStep != 3 && plan.inStep != 4)) return false;
-  return Written(plan.action[0]) && Written(plan.action[1]) && Written(plan.action[2]);
-}
-
 void StoreConstants(ToneFast& fast) {
   if (fast.vectors == ToneVectors::Avx2) avx2::StoreConstants(fast.plan, fast.wide);
   if (fast.vectors >= ToneVectors::Sse41) sse41::StoreConstants(fast.plan, fast.narrow);
@@ -196,14 +188,28 @@ int32 ToneRunVector(const uint8* in, uint8* out, int32 count, const ToneFast& fa
          sse41::ToneRunLanes(in + skip, out + skip, count - done, fast, fast.narrow, separate);
 }
 
+#elif TINTARA_NEON
+
+// AdvSIMD is part of every ARMv8-A processor, so every ARM64 Windows machine.
+ToneVectors Available() {
+  return ToneVectors::Neon;
+}
+
+void StoreConstants(ToneFast& fast) {
+  if (fast.vectors == ToneVectors::Neon) neon::StoreConstants(fast.plan, fast.narrow);
+}
+
+int32 ToneRunVector(const uint8* in, uint8* out, int32 count, const ToneFast& fast) {
+  if (fast.vectors != ToneVectors::Neon) return 0;
+  const bool separate = in != out;
+  if (separate && !Disjoint(in, out, count * fast.plan.inStep)) return 0;
+  return neon::ToneRunLanes(in, out, count, fast, fast.narrow, separate);
+}
+
 #else
 
 ToneVectors Available() {
   return ToneVectors::None;
-}
-
-bool VectorLayout(const TonePlan&) {
-  return false;
 }
 
 void StoreConstants(ToneFast&) {}
@@ -214,6 +220,14 @@ int32 ToneRunVector(const uint8*, uint8*, int32, const ToneFast&) {
 
 #endif
 
+// Whether this processor runs the set: each processor family has its own sets.
+bool Runs(ToneVectors set) {
+  if (set == ToneVectors::None) return true;
+  const ToneVectors available = ToneVectorsAvailable();
+  if (available == ToneVectors::Neon || set == ToneVectors::Neon) return set == available;
+  return set <= available;
+}
+
 std::atomic<ToneVectors> gLimit{ToneVectors::Avx2};
 
 } // namespace
@@ -223,8 +237,12 @@ ToneVectors ToneVectorsAvailable() {
   return available;
 }
 
+// The widest set that the processor runs, no wider than the limit.
 ToneVectors ToneVectorsInUse() {
-  return std::min(ToneVectorsAvailable(), gLimit.load(std::memory_order_relaxed));
+  auto set = int(std::min(ToneVectorsAvailable(), gLimit.load(std::memory_order_relaxed)));
+  while (!Runs(ToneVectors(set)))
+    --set;
+  return ToneVectors(set);
 }
 
 ToneVectors LimitToneVectors(ToneVectors widest) {

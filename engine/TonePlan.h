@@ -38,8 +38,9 @@ TonePlan MakeTonePlan(int16 handledPlanes, int32 inStep, int32 outStep, const bo
 // its bytes is written, so input and output may be the same buffer.
 void ToneRunReference(const uint8* in, uint8* out, int32 count, const TonePlan& plan);
 
-// The vector instruction sets of ToneRunFast, narrowest first.
-enum class ToneVectors : uint8 { None, Sse41, Avx2 };
+// The vector instruction sets of ToneRunFast, narrowest first within each processor
+// family: AdvSIMD (NEON) on ARM64; SSE4.1, then AVX2 on x86.
+enum class ToneVectors : uint8 { None, Neon, Sse41, Avx2 };
 
 // A plan with the vector set for it and that set's constants, made once per
 // kernel call and used for each of its rows.
@@ -47,7 +48,7 @@ struct ToneFast {
   TonePlan plan;
   ToneVectors vectors = ToneVectors::None; // None: the layout takes the reference
   uint8 wide[6 * 32] = {};                 // the AVX2 constants
-  uint8 narrow[6 * 16] = {};               // the SSE4.1 constants
+  uint8 narrow[6 * 16] = {};               // the SSE4.1 or NEON constants
 };
 
 ToneFast MakeToneFast(const TonePlan& plan);

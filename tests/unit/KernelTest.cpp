@@ -223,24 +223,23 @@ struct Layout {
   int16 planes;
 };
 
-// Each vector set that the processor has, AVX2 and SSE4.1 alike, and none.
+// Each vector set that the processor has (AVX2 and SSE4.1, or NEON), and none.
 class FastKernelTest : public KernelTest, public ::testing::WithParamInterface<ToneVectors> {
 protected:
   void SetUp() override {
-    if (GetParam() > ToneVectorsAvailable()) GTEST_SKIP() << "the processor lacks this set";
-    ASSERT_EQ(LimitToneVectors(GetParam()), GetParam());
+    if (LimitToneVectors(GetParam()) != GetParam()) GTEST_SKIP() << "the processor lacks this set";
   }
   void TearDown() override { LimitToneVectors(ToneVectors::Avx2); }
 };
 
 std::string VectorsName(const ::testing::TestParamInfo<ToneVectors>& set) {
-  const char* const names[] = {"None", "Sse41", "Avx2"};
+  const char* const names[] = {"None", "Neon", "Sse41", "Avx2"};
   return names[int(set.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, FastKernelTest,
-                         ::testing::Values(ToneVectors::None, ToneVectors::Sse41,
-                                           ToneVectors::Avx2),
+                         ::testing::Values(ToneVectors::None, ToneVectors::Neon,
+                                           ToneVectors::Sse41, ToneVectors::Avx2),
                          VectorsName);
 
 TEST_P(FastKernelTest, FastMatchesReferenceOverEdgeAxes) {
