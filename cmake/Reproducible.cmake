@@ -4,6 +4,7 @@
 # Windows image headers.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
                     -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
-if(WIN32)
+# (The Zig toolchain's link wrapper writes time stamp 0 itself.)
+if(WIN32 AND NOT TINTARA_ZIG)
   add_link_options(-Wl,--no-insert-timestamp)
 endif()

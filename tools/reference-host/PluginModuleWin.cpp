@@ -6,7 +6,11 @@
 namespace {
 
 // The property list names one entry per architecture; a host takes its own.
+#if defined(__aarch64__) || defined(_M_ARM64)
+constexpr uint32_t kEntryOwn = FourCC("wa64");
+#else
 constexpr uint32_t kEntryOwn = sizeof(void*) == 8 ? FourCC("8664") : FourCC("wx86");
+#endif
 constexpr WORD kPiplId = 16000;
 
 std::string LastError() {

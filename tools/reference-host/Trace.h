@@ -7,7 +7,8 @@
 
 #include "sdk/FilterRecord.h"
 
-#if defined(_WIN32)
+// clang (the ARM64 build) knows no gnu_printf; its printf checks C99 formats.
+#if defined(_WIN32) && !defined(__clang__)
 #define TRACE_PRINTF_FORMAT __attribute__((format(gnu_printf, 2, 3)))
 #else
 #define TRACE_PRINTF_FORMAT __attribute__((format(printf, 2, 3)))
