@@ -15,3 +15,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(TINTARA_ZIG ON)
+# zlib for the reference host, built from Debian's source that scripts/setup-zig
+# unpacks (the same version as the mingw-w64 zlib of the x86 builds).
+if(DEFINED ENV{TINTARA_ZLIB_SRC})
+  set(TINTARA_ZLIB_SOURCE $ENV{TINTARA_ZLIB_SRC})
+else()
+  set(TINTARA_ZLIB_SOURCE /opt/tintara/zlib-1.2.13.dfsg-1)
+endif()

@@ -12,3 +12,8 @@ zig_marker="$zig_home/.tintara-ready"
 zig_ready() {
   [ -f "$zig_marker" ] && [ -x "$zig_bin" ]
 }
+
+# Debian's zlib source (the version bookworm's mingw-w64 zlib is built from), for
+# the ARM64 reference host: no Debian package carries zlib for ARM64 Windows.
+zlib_version=1:1.2.13.dfsg-1
+zlib_src=${TINTARA_ZLIB_SRC:-/opt/tintara/zlib-${zlib_version#*:}}
