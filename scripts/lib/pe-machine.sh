@@ -1,4 +1,4 @@
-# pe_machine FILE: prints i386 or x86_64 for a Windows program or library
+# pe_machine FILE: prints i386, x86_64 or aarch64 for a Windows program or library
 # (the machine field of its PE header), fails for anything else.
 pe_machine() {
   local file="$1" offset signature machine
@@ -12,6 +12,7 @@ pe_machine() {
   case "$machine" in
   014c) echo i386 ;;
   8664) echo x86_64 ;;
+  aa64) echo aarch64 ;;
   *) return 1 ;;
   esac
 }
