@@ -155,6 +155,19 @@ def verify(verifier, machine):
         verifier.notes.append(note)
 
 
+def verify_arm64(verifier):
+    """The ARM64 file carries the NEON kernel: its table lookups (tbl on 16-byte
+    vectors) are in the code, counted in llvm-objdump's listing."""
+    listing = subprocess.run(
+        ["llvm-objdump-14", "-d", "--no-show-raw-insn", verifier.path],
+        capture_output=True, text=True, check=False,
+    ).stdout
+    lookups = len(re.findall(r"\btbl\s+v\d+\.16b", listing))
+    verifier.expect("the NEON kernel (tbl on 16-byte vectors) is in the file", lookups > 0, True)
+    if not verifier.failures:
+        verifier.notes.append("%d NEON table lookups" % lookups)
+
+
 # -- selftest ---------------------------------------------------------------
 def make_aligned_wide_move(data, dis):
     """Turns the first 256-bit vmovdqu with a memory operand into vmovdqa by

@@ -354,12 +354,12 @@ class PluginVerifier:
             self.fail("malformed file: %s" % e)
 
     def run_checks(self, pe):
-        machine = {0x14C: "x86", 0x8664: "x64"}.get(pe.FILE_HEADER.Machine)
+        machine = {0x14C: "x86", 0x8664: "x64", 0xAA64: "arm64"}.get(pe.FILE_HEADER.Machine)
         if machine is None:
             self.fail("unexpected machine %#x" % pe.FILE_HEADER.Machine)
             return
         self.notes.append("target " + machine)
-        self.expect("PE32+ header matches the machine", pe.OPTIONAL_HEADER.Magic == 0x20B, machine == "x64")
+        self.expect("PE32+ header matches the machine", pe.OPTIONAL_HEADER.Magic == 0x20B, machine != "x86")
         self.expect("file is a DLL", pe.is_dll(), True)
         # Reproducible builds: no link time and no folder of the build machine.
         self.expect("link time stamp", pe.FILE_HEADER.TimeDateStamp, 0)
@@ -400,7 +400,7 @@ class PluginVerifier:
         self.expect("resource set", present, sorted(wanted))
         by_key = {(t, n): d for t, n, _, d in resources}
 
-        entry_key = "8664" if machine == "x64" else "wx86"
+        entry_key = {"x64": "8664", "x86": "wx86", "arm64": "wa64"}[machine]
         if ("PIPL", 16000) in by_key:
             self.check_pipl(by_key[("PIPL", 16000)], entry_key)
         if (RT_DIALOG, "MOSSBRACKETPARAM") in by_key:
@@ -412,8 +412,12 @@ class PluginVerifier:
                 self.check_cursor(group_id, by_key[(RT_GROUP_CURSOR, group_id)], images)
         if (RT_VERSION, 1) in by_key:
             self.check_version(pe, by_key[(RT_VERSION, 1)])
-        # Machine code: aligned ymm moves, the AVX2 kernel, the 32-bit stack realignment.
-        disasm_checks.verify(self, machine)
+        # Machine code: aligned ymm moves, the AVX2 kernel, the 32-bit stack realignment;
+        # in the ARM64 file, the NEON kernel.
+        if machine == "arm64":
+            disasm_checks.verify_arm64(self)
+        else:
+            disasm_checks.verify(self, machine)
 
 
 def main(paths):
