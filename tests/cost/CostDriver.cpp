@@ -1,7 +1,8 @@
 // Drives ToneBuffers over one image as a host does, for measuring its cost.
-//   tintara_cost_driver count PLANES WIDTH HEIGHT
+//   tintara_cost_driver count PLANES WIDTH HEIGHT [portable]
 //       one pass over the image (run it under callgrind; the host's callbacks are
-//       HostAbort and HostProgress, so that their cost can be told apart)
+//       HostAbort and HostProgress, so that their cost can be told apart); with
+//       "portable", the kernel without vector instructions
 //   tintara_cost_driver ratio PLANES WIDTH HEIGHT REPEATS
 //       prints the time of the kernel over the image divided by the time of
 //       memcpy of the same bytes, both measured in this run
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "engine/ToneKernel.h"
+#include "engine/TonePlan.h"
 #include "plugin/TintParameters.h"
 
 extern "C" {
@@ -83,6 +85,7 @@ int main(int argc, char** argv) {
     return 2;
   Image image(planes, width, height);
   if (mode == "count") {
+    if (argc > 5 && std::string(argv[5]) == "portable") LimitToneVectors(ToneVectors::None);
     ToneBuffers(&image.globals, true);
     std::printf("pixels=%ld result=%d\n", long(width) * height, image.result);
     return image.result == 0 ? 0 : 1;
