@@ -30,7 +30,7 @@ def neutral(rtype, data):
 def table(path):
     with open(path, "rb") as f:
         pe = open_pe(f.read())
-    return {(str(t), str(n), lang): neutral(t, d) for t, n, lang, d in resources_of(pe)}
+    return {(str(t), str(n), lang): neutral(t, d) for t, n, lang, d in (r[:4] for r in resources_of(pe))}
 
 
 def differences(first, second):
@@ -40,9 +40,10 @@ def differences(first, second):
             found.append("resource %s/%s (language %#x) is in one file only" % key)
         elif first[key] != second[key]:
             found.append("resource %s/%s (language %#x) differs" % key)
-    pipl = [k for k in first if k[0] == "PIPL"]
-    if pipl and all(b"????" not in first[k] for k in pipl):
-        found.append("no entry key found in the property list")
+    for resources in (first, second):
+        pipl = [k for k in resources if k[0] == "PIPL"]
+        if pipl and all(b"????" not in resources[k] for k in pipl):
+            found.append("a property list without a known entry key")
     return found
 
 
