@@ -238,8 +238,8 @@ std::string VectorsName(const ::testing::TestParamInfo<ToneVectors>& set) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, FastKernelTest,
-                         ::testing::Values(ToneVectors::None, ToneVectors::Neon,
-                                           ToneVectors::Sse41, ToneVectors::Avx2),
+                         ::testing::Values(ToneVectors::None, ToneVectors::Neon, ToneVectors::Sse41,
+                                           ToneVectors::Avx2),
                          VectorsName);
 
 TEST_P(FastKernelTest, FastMatchesReferenceOverEdgeAxes) {

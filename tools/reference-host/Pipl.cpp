@@ -117,13 +117,19 @@ bool FilterEntryName(const PiplInfo& info, uint32_t entryKey, const std::string&
   }
   entry = info.CString(entryKey);
   if (entry.empty()) {
-    const bool want64 = entryKey == entryX64;
-    const std::string& other = want64 ? x86 : x64;
-    error = path + ": no '" + FourCCText(entryKey) + "' entry for " + (want64 ? "64" : "32") +
-            "-bit hosts" +
-            (other.empty() ? std::string()
-                           : " (it is a " + std::string(want64 ? "32" : "64") +
-                                 "-bit plug-in, entry '" + other + "')");
+    // Each key names the hosts it is for; the message says which the file has.
+    const uint32_t entryArm64 = FourCC("wa64");
+    const auto hosts = [&](uint32_t key) {
+      return key == entryX64 ? "64-bit" : key == entryArm64 ? "ARM64" : "32-bit";
+    };
+    std::string other;
+    for (uint32_t key : {entryX64, entryX86, entryArm64}) {
+      if (key != entryKey && other.empty() && !info.CString(key).empty())
+        other =
+            " (it is a " + std::string(hosts(key)) + " plug-in, entry '" + info.CString(key) + "')";
+    }
+    error = path + ": no '" + FourCCText(entryKey) + "' entry for " + hosts(entryKey) + " hosts" +
+            other;
     return false;
   }
   return true;
