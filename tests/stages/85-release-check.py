@@ -23,7 +23,7 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "artifacts"))
 from resparse import FormatError, open_pe  # noqa: E402
 
-NAMES = ["32-bit/Tintara.8bf", "64-bit/Tintara.8bf", "README.txt", "README-ja.txt", "SHA256SUMS"]
+NAMES = ["32-bit/Tintara.8bf", "64-bit/Tintara.8bf", "arm64/Tintara.8bf", "README.txt", "README-ja.txt", "SHA256SUMS"]
 GUIDES = ["README.txt", "README-ja.txt"]
 SHOWN = 8  # differing places listed per entry
 SHORTEST_IN_BINARIES = 6

@@ -4,10 +4,10 @@
 # second later, in a folder elsewhere, without them. Both archives must be
 # byte-identical (the checker names the differing bytes otherwise). Then the
 # archive's contents are checked, it is unpacked twice and checked against its
-# SHA256SUMS, and both plug-ins unpacked from it are run with scripts/apply (each
-# in the reference host of its machine type under Wine, with its dialog): the
-# 64-bit one must give the tone rule's image, the 32-bit one the same image and
-# the same kept parameters.
+# SHA256SUMS, and the three plug-ins unpacked from it are run with scripts/apply
+# (each in the reference host of its machine type under Wine, with its dialog):
+# the 64-bit one must give the tone rule's image, the 32-bit and ARM64 ones the
+# same image and the same kept parameters.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -25,6 +25,7 @@ fail() {
 host=()
 [ -x build/win64/tintara-host.exe ] && host=(--host "$root/build/win64/tintara-host.exe")
 [ -x build/win32/tintara-host.exe ] && host+=(--host32 "$root/build/win32/tintara-host.exe")
+[ -x build/arm64/tintara-host.exe ] && host+=(--host-arm64 "$root/build/arm64/tintara-host.exe")
 first=$(scripts/package --out "$work/a" --work "$work/build-a" "${host[@]}") ||
   fail "scripts/package failed"
 second=$(scripts/package --out "$elsewhere/b" --work "$elsewhere/deeper/build-b" --no-checks 2>/dev/null) ||
@@ -49,8 +50,10 @@ unzip -q "$first" -d "$work/unzipped" || fail "unzip could not unpack the archiv
   fail "SHA256SUMS does not match the files that unzip unpacked"
 diff -r "$unpacked" "$work/unzipped" >/dev/null || fail "unzip and Python unpacked different files"
 runs=$work/build-a/runs
-for bits in 64 32; do
-  scripts/apply --plugin "$unpacked/$bits-bit/Tintara.8bf" "$runs/before64.png" "$work/applied$bits.png" \
+for bits in 64 32 arm64; do
+  folder=$bits-bit
+  [ "$bits" = arm64 ] && folder=arm64
+  scripts/apply --plugin "$unpacked/$folder/Tintara.8bf" "$runs/before64.png" "$work/applied$bits.png" \
     --state "$work/applied$bits.state" --dialog "r=12;g=250;b=99;check=rb;ok" --dialog-timeout 20000 --quiet \
     >"$work/apply$bits.log" 2>&1 || { cat "$work/apply$bits.log" >&2; fail "scripts/apply on the unpacked $bits-bit plug-in"; }
 done
@@ -59,4 +62,6 @@ done
 /usr/bin/python3 tests/stages/40-engine-e2e-check.py same "$work/applied64.png" "$work/applied32.png" &&
   cmp -s "$work/applied64.state" "$work/applied32.state" ||
   fail "the unpacked 32-bit plug-in's image or kept parameters are not the 64-bit plug-in's"
-echo "release archive: $(basename "$first"), reproducible, checked, both files applied"
+cmp -s "$work/applied64.png" "$work/appliedarm64.png" && cmp -s "$work/applied64.state" "$work/appliedarm64.state" ||
+  fail "the unpacked ARM64 plug-in's image or kept parameters are not the 64-bit plug-in's"
+echo "release archive: $(basename "$first"), reproducible, checked, all three files applied"
