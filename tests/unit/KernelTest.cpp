@@ -232,6 +232,26 @@ protected:
   void TearDown() override { LimitToneVectors(ToneVectors::Avx2); }
 };
 
+// A limit never hands the kernel a set of another processor family: limiting an
+// x86 processor to NEON leaves no vectors, limiting ARM64 to AVX2 leaves NEON.
+TEST(ToneVectorsLimit, KeepsToTheProcessorsOwnFamily) {
+  const ToneVectors available = ToneVectorsAvailable();
+#if defined(__aarch64__)
+  EXPECT_EQ(available, ToneVectors::Neon);
+#endif
+  for (ToneVectors limit :
+       {ToneVectors::None, ToneVectors::Neon, ToneVectors::Sse41, ToneVectors::Avx2}) {
+    const ToneVectors inUse = LimitToneVectors(limit);
+    SCOPED_TRACE(int(limit));
+    EXPECT_LE(inUse, limit);
+    EXPECT_EQ(ToneVectorsInUse(), inUse);
+    if (inUse != ToneVectors::None) {
+      EXPECT_EQ(inUse == ToneVectors::Neon, available == ToneVectors::Neon);
+    }
+  }
+  EXPECT_EQ(LimitToneVectors(ToneVectors::Avx2), available);
+}
+
 std::string VectorsName(const ::testing::TestParamInfo<ToneVectors>& set) {
   const char* const names[] = {"None", "Neon", "Sse41", "Avx2"};
   return names[int(set.param)];
