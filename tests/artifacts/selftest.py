@@ -31,7 +31,6 @@ def mutations(pe):
     found = resources(pe)
     res = {(r.type, r.name): r.data_offset for r in found}
     languages = {(r.type, r.name): r.lang_offset for r in found}
-    is64 = pe.OPTIONAL_HEADER.Magic == 0x20B
     entry = next(s for s in pe.DIRECTORY_ENTRY_EXPORT.symbols if s.name == b"ENTRYPOINT")
     # The value length of the version text InternalName, in the text's header
     # (length, value length, type) that precedes its key.
@@ -42,8 +41,9 @@ def mutations(pe):
     cursor1 = res[(1, 1)]
     version = res[(16, 1)]
     pipl_size = 10 + sum(16 + len(d) for _, d in expected_pipl_properties("wx86"))
-    entry_key = b"4668" if is64 else b"68xw"
-    other_key = b"68xw" if is64 else b"4668"
+    # The entry keys as stored (little-endian): '8664', 'wx86', 'wa64'.
+    keys = {0x8664: (b"4668", b"68xw"), 0x14C: (b"68xw", b"4668"), 0xAA64: (b"46aw", b"4668")}
+    entry_key, other_key = keys[pe.FILE_HEADER.Machine]
     # Offset of the first control of the dialog: header, empty menu and class,
     # caption "Tintara", font fields and face, then 4-byte alignment.
     first_control = 26 + 2 + 2 + 16 + 6 + 2 * (len("ＭＳ Ｐゴシック") + 1)

@@ -34,6 +34,7 @@ started=$(date +%s)
 cmake --preset arm64 >/dev/null
 cmake --build --preset arm64 -j2 >/dev/null || fail "the arm64 preset does not build"
 /usr/bin/python3 tests/artifacts/verify_plugin.py "$arm/Tintara.8bf" || fail "verifier"
+/usr/bin/python3 tests/artifacts/selftest.py "$arm/Tintara.8bf" || fail "the verifier misses an altered ARM64 file"
 /usr/bin/python3 tests/artifacts/same_resources.py "$arm/Tintara.8bf" "$x64/Tintara.8bf" ||
   fail "the ARM64 file's resources differ from the 64-bit file's"
 
