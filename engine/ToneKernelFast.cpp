@@ -1,6 +1,7 @@
 // The tone rule several pixels at a time, for the layouts that hosts deliver for RGB
 // and CMYK images: three bytes per pixel, or four bytes per pixel with the fourth
-// copied or kept, with AVX2 or SSE4.1. Everything else takes the reference.
+// copied or kept, with AVX2 or SSE4.1 on x86 and with NEON on ARM64 (its lanes are
+// in ToneKernelNeon.cpp). Everything else takes the reference.
 //
 // Each pixel is widened to a 32-bit lane [p0 p1 p2 x]. Its sum s = p0 + p1 + p2 is
 // split as s = 4q + r, and each tone t as t = 4a + b, so that
@@ -26,7 +27,7 @@
 
 namespace {
 
-bool Disjoint(const uint8* a, const uint8* b, ptrdiff_t length) {
+[[maybe_unused]] bool Disjoint(const uint8* a, const uint8* b, ptrdiff_t length) {
   const auto x = reinterpret_cast<uintptr_t>(a);
   const auto y = reinterpret_cast<uintptr_t>(b);
   const auto n = static_cast<uintptr_t>(length);

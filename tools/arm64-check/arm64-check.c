@@ -13,5 +13,8 @@ int main(void) {
   unsigned machine = nt->FileHeader.Machine;
   printf("machine=%x pointer=%u arch=%u\n", machine, (unsigned)sizeof(void*),
          (unsigned)info.wProcessorArchitecture);
-  return machine == IMAGE_FILE_MACHINE_ARM64 && info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64 ? 0 : 1;
+  return machine == IMAGE_FILE_MACHINE_ARM64 &&
+                 info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64
+             ? 0
+             : 1;
 }
