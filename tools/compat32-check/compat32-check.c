@@ -7,11 +7,14 @@
  *
  * Build static and non-PIE (the return address must fit in 32 bits):
  *   gcc -O2 -static -no-pie -o compat32-check compat32-check.c
- * Prints "compat32: runs (eax=42)" and exits 0, or prints why not and exits 1. */
+ * Prints "compat32: runs (eax=42)" and exits 0, or prints why not and exits 1.
+ * `compat32-check SELECTOR` jumps to another selector instead, e.g. 0x2b (the
+ * data segment, which no kernel runs), to see the refusal reported. */
 #define _GNU_SOURCE
 #include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -59,7 +62,7 @@ static uint32_t run_32bit(void) {
   return result;
 }
 
-static int child(void) {
+static int child(uint16_t selector) {
   /* Code and stack below 4 GB, where 32-bit code can address them. */
   uint8_t* code = mmap(NULL, 4096, PROT_READ | PROT_WRITE | PROT_EXEC,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
@@ -73,7 +76,7 @@ static int child(void) {
                                     0xcb};                        /* retf */
   memcpy(code, program, sizeof program);
   target.offset = (uint32_t)(uintptr_t)code;
-  target.selector = 0x23;
+  target.selector = selector;
   stack_top = (uint64_t)(uintptr_t)(stack + 65536 - 64);
   uint32_t eax = run_32bit();
   printf("compat32: runs (eax=%u)\n", eax);
@@ -81,14 +84,15 @@ static int child(void) {
   return eax == 42 ? 0 : 3;
 }
 
-int main(void) {
+int main(int argc, char** argv) {
+  const uint16_t selector = argc > 1 ? (uint16_t)strtoul(argv[1], NULL, 0) : 0x23;
   fflush(stdout);
   pid_t pid = fork();
   if (pid < 0) {
     perror("compat32: fork");
     return 2;
   }
-  if (pid == 0) _exit(child());
+  if (pid == 0) _exit(child(selector));
   int status = 0;
   if (waitpid(pid, &status, 0) < 0) {
     perror("compat32: waitpid");
