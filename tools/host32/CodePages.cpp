@@ -6,6 +6,11 @@
 
 namespace {
 
+bool IsUtf8(uint32_t codePage) {
+  return codePage == kCodePageUtf8 || codePage == 0 /* CP_ACP */ ||
+         codePage == 3 /* CP_THREAD_ACP */;
+}
+
 // Decodes one UTF-8 sequence at text[i]; false for a malformed or overlong one,
 // a surrogate or a value beyond U+10FFFF.
 bool DecodeUtf8(const uint8_t* text, std::size_t size, std::size_t& i, uint32_t& c) {
@@ -36,17 +41,18 @@ bool DecodeUtf8(const uint8_t* text, std::size_t size, std::size_t& i, uint32_t&
 
 bool MultiByteToUtf16(uint32_t codePage, const char* text, int count, std::vector<uint16_t>& out,
                       uint32_t& error) {
+  const bool utf8 = IsUtf8(codePage);
   const auto* bytes = reinterpret_cast<const uint8_t*>(text);
   const std::size_t size =
       count < 0 ? std::char_traits<char>::length(text) + 1 : std::size_t(count);
   out.clear();
   for (std::size_t i = 0; i < size;) {
     uint32_t c = 0;
-    if (codePage == kCodePageUtf8 ? !DecodeUtf8(bytes, size, i, c) : bytes[i] >= 0x80) {
+    if (utf8 ? !DecodeUtf8(bytes, size, i, c) : bytes[i] >= 0x80) {
       error = kErrorNoUnicodeTranslation;
       return false;
     }
-    if (codePage != kCodePageUtf8) c = bytes[i++];
+    if (!utf8) c = bytes[i++];
     if (c >= 0x10000) {
       out.push_back(uint16_t(0xD800 + ((c - 0x10000) >> 10)));
       out.push_back(uint16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
@@ -59,6 +65,7 @@ bool MultiByteToUtf16(uint32_t codePage, const char* text, int count, std::vecto
 
 bool Utf16ToMultiByte(uint32_t codePage, const uint16_t* text, int count, std::string& out,
                       uint32_t& error) {
+  const bool utf8 = IsUtf8(codePage);
   std::size_t size = 0;
   if (count < 0) {
     while (text[size] != 0)
@@ -71,8 +78,7 @@ bool Utf16ToMultiByte(uint32_t codePage, const uint16_t* text, int count, std::s
     const bool surrogate = text[i] >= 0xD800 && text[i] < 0xE000;
     const bool paired =
         text[i] < 0xDC00 && i + 1 < size && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
-    if ((codePage == kCodePageUtf8 && surrogate && !paired) ||
-        (codePage != kCodePageUtf8 && text[i] >= 0x80)) {
+    if ((utf8 && surrogate && !paired) || (!utf8 && text[i] >= 0x80)) {
       error = kErrorNoUnicodeTranslation;
       return false;
     }

@@ -1,8 +1,8 @@
 // Text conversions between a Windows code page and UTF-16, for the stand-ins of
-// MultiByteToWideChar and WideCharToMultiByte. UTF-8 (65001) is converted in
-// full; every other code page (the ANSI and OEM ones included) only for 7-bit
-// ASCII text, which all of them share: anything else fails with
-// ERROR_NO_UNICODE_TRANSLATION rather than come out wrong.
+// MultiByteToWideChar and WideCharToMultiByte. UTF-8 (65001), which is also this
+// host's ANSI code page (CP_ACP, CP_THREAD_ACP), is converted in full; every
+// other code page only for 7-bit ASCII text, which all of them share: anything
+// else fails with ERROR_NO_UNICODE_TRANSLATION rather than come out wrong.
 #pragma once
 
 #include <cstdint>

@@ -7,11 +7,13 @@ namespace {
 const char kJapanese[] = "\xE8\x89\xB2\xE8\xAA\xBF"; // 色調
 const uint16_t kJapaneseUnits[] = {0x8272, 0x8ABF};
 
-TEST(CodePages, Utf8RoundTripsJapaneseAndSurrogatePairs) {
+TEST(CodePages, Utf8AndTheAnsiCodePageRoundTripJapaneseAndSurrogatePairs) {
   std::vector<uint16_t> units;
   uint32_t error = 0;
-  ASSERT_TRUE(MultiByteToUtf16(kCodePageUtf8, kJapanese, 6, units, error));
-  EXPECT_EQ(units, std::vector<uint16_t>(kJapaneseUnits, kJapaneseUnits + 2));
+  for (uint32_t codePage : {kCodePageUtf8, 0u}) {
+    ASSERT_TRUE(MultiByteToUtf16(codePage, kJapanese, 6, units, error));
+    EXPECT_EQ(units, std::vector<uint16_t>(kJapaneseUnits, kJapaneseUnits + 2));
+  }
   const char emoji[] = "\xF0\x9F\x98\x80"; // U+1F600
   ASSERT_TRUE(MultiByteToUtf16(kCodePageUtf8, emoji, 4, units, error));
   EXPECT_EQ(units, (std::vector<uint16_t>{0xD83D, 0xDE00}));
@@ -23,7 +25,7 @@ TEST(CodePages, Utf8RoundTripsJapaneseAndSurrogatePairs) {
 TEST(CodePages, NegativeCountTakesTheTerminatingZero) {
   std::vector<uint16_t> units;
   uint32_t error = 0;
-  ASSERT_TRUE(MultiByteToUtf16(0, "ab", -1, units, error));
+  ASSERT_TRUE(MultiByteToUtf16(437, "ab", -1, units, error));
   EXPECT_EQ(units, (std::vector<uint16_t>{'a', 'b', 0}));
   std::string bytes;
   ASSERT_TRUE(Utf16ToMultiByte(932, units.data(), -1, bytes, error));
@@ -38,7 +40,7 @@ TEST(CodePages, RefusesWhatItCannotConvertFaithfully) {
   EXPECT_FALSE(MultiByteToUtf16(932, "\x90\x46", 2, units, error));
   EXPECT_EQ(error, kErrorNoUnicodeTranslation);
   error = 0;
-  EXPECT_FALSE(Utf16ToMultiByte(0, kJapaneseUnits, 2, bytes, error));
+  EXPECT_FALSE(Utf16ToMultiByte(932, kJapaneseUnits, 2, bytes, error));
   EXPECT_EQ(error, kErrorNoUnicodeTranslation);
   // Malformed UTF-8: a cut sequence, an overlong form, an encoded surrogate.
   for (const char* bad : {"\xE8\x89", "\xC0\xAF", "\xED\xA0\x80"}) {
