@@ -9,8 +9,9 @@
 #
 # Usage (inside the guest): vm32-guest.sh SPOOL PREFIX [make-prefix|probe]
 #   make-prefix: create PREFIX first (wineboot), write the prefix settings the
-#   project's runs need and leave a copy of it in SPOOL/prefix.tar, for the host
-#   to keep; then serve jobs as usual.
+#   project's runs need and write a tar of it onto the guest's disk (the host's
+#   SPOOL/disk.img, SPOOL/prefix-written when done), for the host to keep; then
+#   serve jobs as usual.
 #   probe: only run SPOOL/compat32-check (does this guest run 32-bit code in a
 #   64-bit process?), its output and status in SPOOL/probe, and power off.
 #
@@ -71,9 +72,11 @@ if [ "$mode" = make-prefix ]; then
     >/dev/null 2>&1 || give_up "could not write the prefix's font mapping"
   cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null
   "$server" -w
-  tar -C "$(dirname "$prefix")" -cf "$spool/prefix.tar.part" "$(basename "$prefix")" ||
+  disk=$(ls /dev/sd? /dev/vd? 2>/dev/null | head -n1)
+  [ -n "$disk" ] || give_up "no disk to hand the prefix out on"
+  tar -C "$(dirname "$prefix")" -cf "$disk" "$(basename "$prefix")" && sync ||
     give_up "could not copy the prefix out"
-  mv "$spool/prefix.tar.part" "$spool/prefix.tar"
+  touch "$spool/prefix-written"
   say "prefix made in $(($(date +%s) - started)) s"
 fi
 [ -f "$prefix/system.reg" ] || give_up "no Wine prefix at $prefix"

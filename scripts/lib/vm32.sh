@@ -114,6 +114,8 @@ vm32_launch() {
   [ "$accel" = kvm ] || vng+=(--disable-kvm)
   local s
   for s in "${shares[@]}"; do vng+=(--rwdir "$s"); done
+  # A file to hand out in bulk (the prefix) goes through a raw disk: 9p is slow.
+  [ -f "$spool/disk.img" ] && vng+=(--disk "$spool/disk.img")
   vng+=(--exec "$(printf '%q ' /bin/bash "$vm32_checkout/scripts/lib/vm32-guest.sh" "$spool" "$vm32_prefix" $mode)")
   # virtiofsd shares only a mount point: the root is bind-mounted onto itself.
   # The shared folders are bind-mounted into it at their own paths. All of it
