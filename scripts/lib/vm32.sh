@@ -43,6 +43,9 @@ vm32_accel() {
   esac
 }
 
+# These functions are sourced by scripts that run with `set -e`: a command whose
+# failure is expected (a kill of a process that has ended) must not end them.
+
 # vm32_tree PID: PID and all its descendants, parents first.
 vm32_tree() {
   local pid=$1 child
@@ -68,15 +71,15 @@ vm32_kill() {
     done
     break
   done
-  for p in "${all[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${all[@]}"; do kill "$p" 2>/dev/null || true; done
   for _ in $(seq 1 50); do
     alive=""
     for p in "${all[@]}"; do kill -0 "$p" 2>/dev/null && alive=1; done
     [ -z "$alive" ] && break
     sleep 0.1
   done
-  for p in "${all[@]}"; do kill -9 "$p" 2>/dev/null; done
-  wait "$pid" 2>/dev/null
+  for p in "${all[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+  wait "$pid" 2>/dev/null || true
   return 0
 }
 
