@@ -34,6 +34,9 @@ done
 
 work=$root/build/dialog-test
 rm -rf "$work"
+source tests/stages/lib/route32.sh
+trap route32_end EXIT
+route32_begin "$work" || exit 1
 
 # batch DIR PLUGIN: the jobs below go to DIR/batch.txt, with their traces, records,
 # images and pictures in DIR.

@@ -21,6 +21,9 @@ mkdir -p "$stage/win32" "$stage/win64"
 # The 64-bit Wine gets a prefix of its own; the 32-bit one shares build/wineprefix32.
 export WINEPREFIX=$root/build/win64/wineprefix-hostile
 unset DISPLAY # scripts/wine-run starts its own Xvfb and stops it again
+source tests/stages/lib/route32.sh
+trap route32_end EXIT
+route32_begin "$stage"
 
 jobs=$(/usr/bin/python3 tests/stages/70-hostile-hosts.py plan \
   "$stage/win32" "$root/build/win32/tintara-host.exe" "$root/build/win32/Tintara.8bf" \

@@ -16,6 +16,9 @@ mkdir -p "$work"
 # shared 32-bit prefix (build/wineprefix32), whose first creation is costly.
 export WINEPREFIX=$root/build/win64/wineprefix-profiles
 unset DISPLAY # scripts/wine-run starts its own Xvfb and stops it again
+source tests/stages/lib/route32.sh
+trap route32_end EXIT
+route32_begin "$work"
 files=("$root/build/win64/tintara-host.exe" "$root/build/win64/Tintara.8bf"
   "$root/build/win32/tintara-host.exe" "$root/build/win32/Tintara.8bf")
 for f in "${files[@]}"; do

@@ -16,7 +16,9 @@ check=$root/tests/stages/85-release-check.py
 rm -rf "$work"
 mkdir -p "$work"
 elsewhere=$(mktemp -d)
-trap 'rm -rf "$elsewhere"' EXIT
+source tests/stages/lib/route32.sh
+trap 'route32_end; rm -rf "$elsewhere"' EXIT
+route32_begin "$work" || exit 1
 fail() {
   echo "FAIL: $*" >&2
   exit 1

@@ -13,7 +13,11 @@
 #   channels from a state file, an abort in the middle, a failed advanceState, a
 #   replayed descriptor), each call entered at the next stack offset in turn, give
 #   the images, results and descriptors of the 64-bit file under Wine;
-# - a run that would show the dialog, which this host cannot, says so and ends.
+# - a run that would show the dialog, which this host cannot, says so and ends;
+# - every system function that the file imports is served (USER32 and GDI32
+#   functions that only the dialog calls aside), so that a new import fails this
+#   stage rather than a user's run; and a kept record on a host without a handle
+#   suite, which the plug-in measures with GlobalSize, runs to the end.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -206,5 +210,34 @@ set -e
   fail "the dialog run ended with $code: $(cat dialog.err)"
 grep -q '^unserved USER32.dll!DialogBoxParamA' dialog.trace || fail "the trace does not name the dialog call"
 echo "   $(cat dialog.err)"
+
+echo "-- the file's imports against the host's stand-ins"
+set +e
+emulate "$host32" --check-imports "$bin32/Tintara.8bf" >imports.out 2>&1
+code=$?
+set -e
+[ $code -eq 0 ] || fail "the emulated host does not serve every import of the plug-in: $(cat imports.out)"
+echo "   $(head -n1 imports.out)"
+# The check names an import that no stand-in serves (and GlobalSize is served).
+printf '#include <windows.h>\n__declspec(dllexport) void Probe(void) { Beep(440, 10); GlobalSize(0); }\n' >extra.c
+i686-w64-mingw32-gcc -shared -o extra.dll extra.c
+set +e
+emulate "$host32" --check-imports extra.dll >extra.out 2>&1
+code=$?
+set -e
+[ $code -eq 1 ] && grep -qx 'unserved import: KERNEL32.dll!Beep' extra.out && ! grep -q GlobalSize extra.out ||
+  fail "the import check of a library that imports Beep ended with $code: $(cat extra.out)"
+
+echo "-- a kept record on a host without a handle suite"
+/usr/bin/python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import tonecheck
+tonecheck.write_record(sys.argv[2], tonecheck.record((200, 30, 117), (1, 1, 1)))' \
+  "$root/tests/stages/lib" kept.state
+set +e
+emulate "$host32" "$bin32/Tintara.8bf" --sample 32x24 --no-parameters --null handleProcs \
+  --state kept.state --out kept.png >kept.out 2>kept.err
+code=$?
+set -e
+[ $code -eq 0 ] && grep -q 'result=0' kept.out || fail "the run without a handle suite ended with $code: $(cat kept.out kept.err)"
+echo "   $(summary kept.out '\S+' | head -n1)"
 
 echo "host32 passed in $(($(date +%s) - started)) s"

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <map>
 
+#include <vector>
+
+#include "CodePages.h"
 #include "PeModule.h"
 #include "StandIns.h"
 #include "ThreadBlock.h"
@@ -15,7 +18,8 @@ namespace {
 
 constexpr uint32_t kHostModule = 0x00400000u;
 constexpr uint32_t kErrorInsufficientBuffer = 122, kErrorModNotFound = 126,
-                   kErrorProcNotFound = 127, kErrorNotLocked = 158, kErrorInvalidHandle = 6;
+                   kErrorProcNotFound = 127, kErrorNotLocked = 158, kErrorInvalidHandle = 6,
+                   kErrorInvalidParameter = 87;
 constexpr uint32_t kGmemMoveable = 0x2, kGmemZeroInit = 0x40;
 constexpr uint32_t kPage = 4096;
 
@@ -61,6 +65,8 @@ struct Movable {
   uint32_t locks;
 };
 std::map<void*, Movable*> movableByData;
+// The sizes of fixed blocks, which are their own handles.
+std::map<void*, uint32_t> fixedSizes;
 
 // Semaphores of one thread: a wait on one that has no count would never end.
 struct Semaphore {
@@ -231,7 +237,10 @@ HANDLE WINAPI GlobalAllocStandIn(UINT flags, DWORD size) {
   void* data =
       (flags & kGmemZeroInit) ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
   if (data == nullptr) return nullptr;
-  if (!(flags & kGmemMoveable)) return data;
+  if (!(flags & kGmemMoveable)) {
+    fixedSizes[data] = size;
+    return data;
+  }
   auto* block = new Movable{data, size, 0};
   movableByData[data] = block;
   return block;
@@ -251,6 +260,7 @@ HANDLE WINAPI GlobalFreeStandIn(HANDLE handle) {
     std::free(block->data);
     delete block;
   } else {
+    fixedSizes.erase(handle);
     std::free(handle);
   }
   return nullptr;
@@ -282,6 +292,54 @@ HANDLE WINAPI GlobalHandleStandIn(const void* data) {
   return const_cast<void*>(data);
 }
 
+// The size asked for when the block was allocated; 0 with ERROR_INVALID_HANDLE
+// for anything that is not a live block of this host.
+DWORD WINAPI GlobalSizeStandIn(HANDLE handle) {
+  if (Movable* block = AsMovable(handle)) return block->size;
+  auto fixed = fixedSizes.find(handle);
+  if (fixed != fixedSizes.end()) return fixed->second;
+  SetLastErrorValue(kErrorInvalidHandle);
+  return 0;
+}
+
+// Copies a converted text out as Windows does: its length when capacity is 0,
+// else the text when it fits, else 0 with ERROR_INSUFFICIENT_BUFFER.
+template <typename Unit>
+int CopyConverted(const Unit* text, std::size_t length, Unit* out, int capacity) {
+  if (capacity == 0) return int(length);
+  if (out == nullptr || length > std::size_t(capacity)) {
+    SetLastErrorValue(out == nullptr ? kErrorInvalidParameter : kErrorInsufficientBuffer);
+    return 0;
+  }
+  std::memcpy(out, text, length * sizeof(Unit));
+  return int(length);
+}
+
+int WINAPI MultiByteToWideCharStandIn(UINT codePage, DWORD, const char* text, int count,
+                                      uint16_t* out, int capacity) {
+  std::vector<uint16_t> units;
+  uint32_t error = kErrorInvalidParameter;
+  if (text == nullptr || count == 0 || capacity < 0 ||
+      !MultiByteToUtf16(codePage, text, count, units, error)) {
+    SetLastErrorValue(error);
+    return 0;
+  }
+  return CopyConverted(units.data(), units.size(), out, capacity);
+}
+
+int WINAPI WideCharToMultiByteStandIn(UINT codePage, DWORD, const uint16_t* text, int count,
+                                      char* out, int capacity, const char*, BOOL* usedDefault) {
+  std::string bytes;
+  uint32_t error = kErrorInvalidParameter;
+  if (text == nullptr || count == 0 || capacity < 0 ||
+      !Utf16ToMultiByte(codePage, text, count, bytes, error)) {
+    SetLastErrorValue(error);
+    return 0;
+  }
+  if (usedDefault != nullptr) *usedDefault = 0;
+  return CopyConverted(bytes.data(), bytes.size(), out, capacity);
+}
+
 #define STAND_IN(name)                                                                             \
   { #name, reinterpret_cast < void*>(&name##StandIn) }
 
@@ -303,12 +361,14 @@ const StandIn kKernel32StandIns[] = {
     STAND_IN(GlobalFree),
     STAND_IN(GlobalHandle),
     STAND_IN(GlobalLock),
+    STAND_IN(GlobalSize),
     STAND_IN(GlobalUnlock),
     {"InitializeCriticalSection", reinterpret_cast<void*>(&CriticalSectionStandIn)},
     STAND_IN(IsDBCSLeadByteEx),
     {"LeaveCriticalSection", reinterpret_cast<void*>(&CriticalSectionStandIn)},
     STAND_IN(LoadLibraryA),
     STAND_IN(LoadLibraryW),
+    STAND_IN(MultiByteToWideChar),
     STAND_IN(ReleaseSemaphore),
     STAND_IN(SetLastError),
     STAND_IN(Sleep),
@@ -319,5 +379,6 @@ const StandIn kKernel32StandIns[] = {
     STAND_IN(VirtualProtect),
     STAND_IN(VirtualQuery),
     STAND_IN(WaitForSingleObject),
+    STAND_IN(WideCharToMultiByte),
     {nullptr, nullptr},
 };

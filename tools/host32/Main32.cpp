@@ -5,7 +5,8 @@
 // --batch): --stack-offset 0|4|8|12 calls the plug-in at that distance from
 // 16-byte stack alignment (default: each call takes the next one in turn);
 // --version-resource FILE.exe makes the host's executable carry that file's
-// version resource (default: none).
+// version resource (default: none). `--check-imports FILE.8bf` only holds the
+// file's import list against the stand-ins (see ImportCheck.h).
 #include <signal.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 
 #include "Host32Platform.h"
 #include "HostMain.h"
+#include "ImportCheck.h"
 #include "PeModule.h"
 #include "Pipl.h"
 #include "StackCall.h"
@@ -214,6 +216,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   World().hostPath = ExecutablePath();
+  if (args.size() == 2 && args[0] == "--check-imports") return CheckImports(args[1]);
   if (!TakeHost32Options(args, error)) {
     std::fprintf(stderr, "tintara-host32: %s\n", error.c_str());
     return kExitHostFailure;

@@ -1,6 +1,8 @@
 // msvcrt: the C library functions that the plug-in's runtime imports, served by
 // this program's own C library (both use cdecl), with msvcrt's stream table and
 // 16-bit wide characters where the two libraries differ.
+#include <unistd.h>
+
 #include <cerrno>
 #include <clocale>
 #include <cstdarg>
@@ -120,6 +122,14 @@ int StrcmpStandIn(const char* a, const char* b) {
 char* StrerrorStandIn(int code) {
   return std::strerror(code);
 }
+// The plug-in opens no files (it imports no _open): the descriptors it can
+// name are the process's own, which the system's calls serve as they are.
+int ReadStandIn(int descriptor, void* buffer, unsigned size) {
+  return int(read(descriptor, buffer, size));
+}
+int CloseStandIn(int descriptor) {
+  return close(descriptor);
+}
 std::size_t StrlenStandIn(const char* text) {
   return std::strlen(text);
 }
@@ -137,9 +147,11 @@ int StrncmpStandIn(const char* a, const char* b, std::size_t size) {
 const StandIn kMsvcrtStandIns[] = {
     {"__mb_cur_max", &mbCurMax},
     STAND_IN("_amsg_exit", AmsgExitStandIn),
+    STAND_IN("_close", CloseStandIn),
     STAND_IN("_errno", ErrnoStandIn),
     STAND_IN("_initterm", InittermStandIn),
     {"_iob", iob},
+    STAND_IN("_read", ReadStandIn),
     STAND_IN("_lock", LockStandIn),
     STAND_IN("_unlock", LockStandIn),
     STAND_IN("abort", AbortStandIn),

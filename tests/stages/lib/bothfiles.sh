@@ -5,7 +5,9 @@
 # without their dialogs sharing one pointer, one focus or one screen, and the runs
 # of one bitness share one display and so one Wine server.
 #
-#   both_displays WORKDIR   start the two displays (files WORKDIR/display-32|64)
+#   both_displays WORKDIR   start the two displays (files WORKDIR/display-32|64);
+#                           on the vm route also the stage's emulated machine
+#                           for the 32-bit jobs (tests/stages/lib/route32.sh)
 #   both_wine BITS PROGRAM [ARGS]
 #                           scripts/wine-run on that bitness's display, bounded by
 #                           BOTH_TIMEOUT seconds (default 300)
@@ -24,6 +26,7 @@
 #                           first differences
 
 both_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
+source "$both_root/tests/stages/lib/route32.sh"
 declare -A both_display=() both_xvfb=()
 
 both_displays() {
@@ -44,6 +47,7 @@ both_displays() {
     }
     both_display[$bits]=":$(head -n1 "$work/display-$bits")"
   done
+  route32_begin "$work"
 }
 
 both_wine() {
@@ -71,6 +75,7 @@ both_stop() {
     wait "${both_xvfb[$bits]}" 2>/dev/null || true
     both_xvfb[$bits]=
   done
+  route32_end
   return 0
 }
 
