@@ -17,11 +17,12 @@ arm64_binfmt=/proc/sys/fs/binfmt_misc
 arm64_wine=/usr/bin/wine
 arm64_server=/usr/lib/wine/wineserver
 
-# qemu's default processor enforces branch-target identification; Debian's
+# The processor that qemu-aarch64 shows, passed as QEMU_CPU to what runs in the
+# root. qemu's default processor enforces branch-target identification; Debian's
 # ntdll.so is marked for it, but its system-call dispatchers have no landing
 # pads, so Windows processes would spin on illegal-instruction exceptions.
 # Neoverse N1 has no BTI.
-export QEMU_CPU=neoverse-n1
+arm64_cpu=neoverse-n1
 
 arm64_ready() { [ -f "$arm64_marker" ] && arm64_binfmt_ready; }
 
