@@ -49,17 +49,18 @@ void CreateDefaultParameters(PluginGlobals* globals);
 TintParameters* RequireParameters(PluginGlobals* globals);
 
 // Whether the kept parameter handle cannot hold a record, or may not: a handle
-// without data; one of the fallback's own handles whose block the operating system
-// measures as shorter than the record; on a usable suite, one that the suite says is
-// shorter (an answer of 0 or below counts as empty when the suite reports the
-// globals block's size, globalsHandle, and is not believed otherwise); on a host
-// without a usable suite, a host handle that its get-size procedure does not report
-// as at least the record's size (its size cannot be known otherwise).
+// without data; one of the fallback's own handles (from this load or an earlier one)
+// whose block the operating system measures as shorter than the record; a host
+// handle that the host's suite says is shorter (asked under the one rule of
+// host/Handles.h). An answer of 0 or below tells no size: it counts as empty when a
+// usable suite reports the globals block's size (globalsHandle), is not believed from
+// a usable suite that sizes nothing, and leaves a host handle without a usable suite
+// unmeasured, hence unusable.
 bool ParametersUnusable(const FilterRecord* filterRecord, Handle globalsHandle);
 
 // Clears FilterRecord.parameters when the kept handle is unusable, so that the record
-// counts as absent and the routines that need one make it afresh; the old handle is
-// disposed of when it is the host suite's (usable) or the fallback's own.
+// counts as absent and the routines that need one make it afresh; the old handle goes
+// back to the allocator that made it, where that allocator can take it.
 void ForgetUnusableParameters(FilterRecord* filterRecord, Handle globalsHandle);
 
 // The Parameters selector: asks for the dialog at the next Start.
