@@ -12,8 +12,9 @@ constexpr int16 kFullPadding = 255;
 
 // The last strip ends at the filter rectangle's bottom: a host that pads only
 // requests reaching above or left of the image reads past its own pixels for one
-// that overhangs the bottom, and rows there are never toned anyway. The bottom also
-// stays a 16-bit coordinate. An empty rectangle still gets its one row.
+// that overhangs the bottom, and rows below the rectangle are no part of the
+// result. The bottom also stays a 16-bit coordinate. An empty rectangle still gets
+// its one row.
 int16 StripBottom(int16 top, int16 rows, int16 filterBottom) {
   const int32 limit = std::max<int32>(filterBottom, int32(top) + 1);
   return int16(std::min<int32>({int32(top) + rows, limit, std::numeric_limits<int16>::max()}));
@@ -63,8 +64,10 @@ void FilterWholeImage(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
   TintParameters* p = GetParameters(fr);
   UseAllPlanes(fr);
-  const int16 height = int16(fr->filterRect.bottom - fr->filterRect.top);
-  p->stripRows = height;
+  // The strip is the whole rectangle; a height beyond 16 bits is kept as the
+  // largest count the field holds, never as a wrapped, negative one.
+  const int32 height = int32(fr->filterRect.bottom) - int32(fr->filterRect.top);
+  p->stripRows = int16(std::min<int32>(height, std::numeric_limits<int16>::max()));
   // The strip is the whole rectangle, so the walk is one pass when the rectangle has
   // rows and none otherwise. Deciding that on the coordinates themselves keeps a
   // rectangle taller than a 16-bit height from stepping by a wrapped, negative count.
