@@ -2,6 +2,8 @@
 // FilterRecord.parameters between calls and between runs.
 #pragma once
 
+#include <cstddef>
+
 #include "plugin/PluginGlobals.h"
 
 struct TintParameters {
@@ -22,6 +24,26 @@ struct TintParameters {
   Boolean applyGreen;
   Boolean applyBlue;
 };
+
+// The layout that a host keeps between runs and hands back, possibly to another
+// build of the plug-in: the same on both targets, and fixed.
+static_assert(offsetof(TintParameters, offsetH) == 0);
+static_assert(offsetof(TintParameters, offsetV) == 2);
+static_assert(offsetof(TintParameters, toneRed) == 4);
+static_assert(offsetof(TintParameters, toneGreen) == 6);
+static_assert(offsetof(TintParameters, toneBlue) == 8);
+static_assert(offsetof(TintParameters, imageRect) == 10);
+static_assert(offsetof(TintParameters, showDialog) == 18);
+static_assert(offsetof(TintParameters, stripRows) == 20);
+static_assert(offsetof(TintParameters, mode) == 24);
+static_assert(offsetof(TintParameters, modeFlag) == 28);
+static_assert(offsetof(TintParameters, usePreview) == 29);
+static_assert(offsetof(TintParameters, hostExcluded) == 30);
+static_assert(offsetof(TintParameters, zoom) == 32);
+static_assert(offsetof(TintParameters, applyRed) == 34);
+static_assert(offsetof(TintParameters, applyGreen) == 35);
+static_assert(offsetof(TintParameters, applyBlue) == 36);
+static_assert(sizeof(TintParameters) == 40);
 
 constexpr OSType kDefaultMode = FourCC("moD1");
 constexpr OSType kModeEnumType = FourCC("mooD");
