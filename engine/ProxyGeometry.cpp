@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
+#include "engine/PixelRequest.h"
 #include "host/Callbacks.h"
 #include "plugin/TintParameters.h"
 
 namespace {
-
-constexpr int16 kFullPadding = 255;
 
 // Process-wide, like the dialog that relies on it: valid within one Start call.
 bool proxyBuffersDelivered = false;
@@ -78,10 +77,8 @@ void ComputeProxy(PluginGlobals* globals) {
   fr->outRect = fr->inRect;
   fr->maskRect = fr->outRect;
 
-  fr->outLoPlane = fr->inLoPlane = 0;
-  fr->outHiPlane = fr->inHiPlane = int16(fr->planes - 1);
-  fr->inputRate = fr->maskRate = Fixed(zoom) * 65536;
-  fr->inputPadding = fr->outputPadding = fr->maskPadding = kFullPadding;
+  RequestAllPlanes(fr, Fixed(zoom) * kUnitRate);
+  RequestFullPadding(fr);
 
   // A host without advanceState has no proxy to give: the rectangles are set, the
   // result is left alone and the preview stays without buffers.

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/PixelRequest.h"
 #include "engine/ToneKernel.h"
 
 namespace {
-
-constexpr Fixed kUnitRate = 65536;
-constexpr int16 kFullPadding = 255;
 
 // The last strip ends at the filter rectangle's bottom: a host that pads only
 // requests reaching above or left of the image reads past its own pixels for one
@@ -26,12 +24,6 @@ void SetStripRectangles(FilterRecord* fr, int16 top, int16 rows) {
   fr->inRect.bottom = StripBottom(top, rows, fr->filterRect.bottom);
   fr->maskRect = fr->inRect;
   fr->outRect = fr->maskRect;
-}
-
-void UseAllPlanes(FilterRecord* fr) {
-  fr->inLoPlane = fr->outLoPlane = 0;
-  fr->inHiPlane = fr->outHiPlane = int16(fr->planes - 1);
-  fr->inputRate = fr->maskRate = kUnitRate;
 }
 
 } // namespace
@@ -63,7 +55,7 @@ void EmptyRectangles(FilterRecord* fr) {
 void FilterWholeImage(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
   TintParameters* p = GetParameters(fr);
-  UseAllPlanes(fr);
+  RequestAllPlanes(fr, kUnitRate);
   // The strip is the whole rectangle; a height beyond 16 bits is kept as the
   // largest count the field holds, never as a wrapped, negative one.
   const int32 height = int32(fr->filterRect.bottom) - int32(fr->filterRect.top);
@@ -85,8 +77,8 @@ void FilterWholeImage(PluginGlobals* globals) {
 
 void SetUpFirstStrip(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
-  UseAllPlanes(fr);
-  fr->inputPadding = fr->outputPadding = fr->maskPadding = kFullPadding;
+  RequestAllPlanes(fr, kUnitRate);
+  RequestFullPadding(fr);
   SetStripRectangles(fr, fr->filterRect.top,
                      RunStripRows(GetParameters(fr)->stripRows, fr->filterRect));
 }
