@@ -22,6 +22,9 @@ struct Span {
 // span, as a pan would hold it: an offset replayed from a record (the dialog's first
 // request comes before any pan limit applies) never reaches past the span's edge.
 Span FitSpan(Span span, int16 imageLow, int16 imageHigh, int32 extent, int16 offset) {
+  // A preview area without extent asks for no pixels: a negative one would turn the
+  // area inside out, and its coordinates would wrap past the image.
+  extent = std::max<int32>(extent, 0);
   if (int32(span.high) - int32(span.low) < extent) return span;
   const int32 shift = (int32(imageHigh) - extent - int32(imageLow)) / 2;
   const int32 low =
