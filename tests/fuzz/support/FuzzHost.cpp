@@ -120,9 +120,12 @@ void FuzzHost::RefuseOverhang(const Rect& q, Fixed rate) const {
   // gets its one strip, and one outside the image is the host's own doing.
   if (f.bottom <= f.top || f.right <= f.left) return;
   if (f.top < 0 || f.left < 0 || f.bottom > image.v || f.right > image.h) return;
-  const long scale = std::max<long>(rate / 65536, 1); // the request's pixels are this many apart
-  if (long(q.top) * scale < f.top || long(q.left) * scale < f.left ||
-      long(q.bottom) * scale > f.bottom || long(q.right) * scale > f.right) {
+  // A reduced request's pixel c covers image pixels c * scale up to (c + 1) * scale:
+  // its first pixel may start before the rectangle (the reduction rounds the
+  // rectangle's start down), its end may not pass the rectangle's.
+  const long scale = std::max<long>(rate / 65536, 1);
+  if (q.top < f.top / scale || q.left < f.left / scale || long(q.bottom) * scale > f.bottom ||
+      long(q.right) * scale > f.right) {
     std::fprintf(stderr,
                  "request %d,%d,%d,%d at rate %ld reaches past the filter rectangle "
                  "%d,%d,%d,%d (image %dx%d)\n",
