@@ -38,7 +38,8 @@ bool HandleProcsUsable(const HandleProcs* procs) {
 
 bool IsFallbackHandle(Handle handle) {
   if (handle == nullptr) return false;
-  if (LockedSystemMemorySize(handle) != sizeof(FallbackMasterBlock)) return false;
+  // At least the master block's size: the system may measure a block larger than asked.
+  if (LockedSystemMemorySize(handle) < sizeof(FallbackMasterBlock)) return false;
   const FallbackMasterBlock* master = MasterOf(handle);
   return master->mark == kFallbackHandleMark && LockedSystemMemorySize(master->data) > 0;
 }

@@ -31,7 +31,7 @@ bool HandleProcsUsable(const HandleProcs* procs);
 
 // Whether the handle is one of the fallback's own, made by this load of the library
 // or an earlier one in the same process: the operating system knows both blocks as
-// live, locked blocks of its own, the master block at the master block's size. The
+// live, locked blocks of its own, the master block at no less than its size. The
 // master block is read (for the mark and the data address) only after the system
 // has vouched for it.
 bool IsFallbackHandle(Handle handle);
