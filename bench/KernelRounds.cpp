@@ -13,6 +13,7 @@
 #endif
 
 #include "engine/ToneKernel.h"
+#include "reference/ToneBuffersReference.h"
 
 namespace {
 

@@ -19,6 +19,7 @@
 
 #include "bench/KernelRounds.h"
 #include "engine/ToneKernel.h"
+#include "reference/ToneBuffersReference.h"
 
 namespace {
 

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
+#include "engine/PixelRequest.h"
 #include "host/Callbacks.h"
 #include "plugin/TintParameters.h"
 
 namespace {
-
-constexpr int16 kFullPadding = 255;
 
 // Process-wide, like the dialog that relies on it: valid within one Start call.
 bool proxyBuffersDelivered = false;
@@ -23,6 +22,9 @@ struct Span {
 // span, as a pan would hold it: an offset replayed from a record (the dialog's first
 // request comes before any pan limit applies) never reaches past the span's edge.
 Span FitSpan(Span span, int16 imageLow, int16 imageHigh, int32 extent, int16 offset) {
+  // A preview area without extent asks for no pixels: a negative one would turn the
+  // area inside out, and its coordinates would wrap past the image.
+  extent = std::max<int32>(extent, 0);
   if (int32(span.high) - int32(span.low) < extent) return span;
   const int32 shift = (int32(imageHigh) - extent - int32(imageLow)) / 2;
   const int32 low =
@@ -78,10 +80,8 @@ void ComputeProxy(PluginGlobals* globals) {
   fr->outRect = fr->inRect;
   fr->maskRect = fr->outRect;
 
-  fr->outLoPlane = fr->inLoPlane = 0;
-  fr->outHiPlane = fr->inHiPlane = int16(fr->planes - 1);
-  fr->inputRate = fr->maskRate = Fixed(zoom) * 65536;
-  fr->inputPadding = fr->outputPadding = fr->maskPadding = kFullPadding;
+  RequestAllPlanes(fr, Fixed(zoom) * kUnitRate);
+  RequestFullPadding(fr);
 
   // A host without advanceState has no proxy to give: the rectangles are set, the
   // result is left alone and the preview stays without buffers.

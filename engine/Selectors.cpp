@@ -17,10 +17,14 @@ void PrepareFilter(PluginGlobals* globals) {
   TintParameters* p = RequireParameters(globals);
   if (p == nullptr) return;
 
-  const int16 width = int16(fr->filterRect.right - fr->filterRect.left);
-  const int16 height = int16(fr->filterRect.bottom - fr->filterRect.top);
+  // In 32 bits: a rectangle wider or taller than 32767 has a positive extent.
+  const int32 width = int32(fr->filterRect.right) - int32(fr->filterRect.left);
+  const int16 height = int16(std::min<int32>(int32(fr->filterRect.bottom) - fr->filterRect.top,
+                                             std::numeric_limits<int16>::max()));
   // Input and output planes and one mask byte per pixel.
-  const int32 rowCost = (2 * int32(fr->planes) + 1) * width;
+  const int32 rowCost = int32(std::clamp<int64>((2 * int64(fr->planes) + 1) * width,
+                                                std::numeric_limits<int32>::min(),
+                                                std::numeric_limits<int32>::max()));
   // The record keeps the planned count (Prepare never lowers it); the host is asked
   // only for the rows that a strip of this rectangle can use.
   p->stripRows = PlanStripRows(EffectiveStripRows(p), rowCost, fr->maxSpace, height);

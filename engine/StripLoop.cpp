@@ -3,17 +3,16 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/PixelRequest.h"
 #include "engine/ToneKernel.h"
 
 namespace {
 
-constexpr Fixed kUnitRate = 65536;
-constexpr int16 kFullPadding = 255;
-
 // The last strip ends at the filter rectangle's bottom: a host that pads only
 // requests reaching above or left of the image reads past its own pixels for one
-// that overhangs the bottom, and rows there are never toned anyway. The bottom also
-// stays a 16-bit coordinate. An empty rectangle still gets its one row.
+// that overhangs the bottom, and rows below the rectangle are no part of the
+// result. The bottom also stays a 16-bit coordinate. An empty rectangle still gets
+// its one row.
 int16 StripBottom(int16 top, int16 rows, int16 filterBottom) {
   const int32 limit = std::max<int32>(filterBottom, int32(top) + 1);
   return int16(std::min<int32>({int32(top) + rows, limit, std::numeric_limits<int16>::max()}));
@@ -25,12 +24,6 @@ void SetStripRectangles(FilterRecord* fr, int16 top, int16 rows) {
   fr->inRect.bottom = StripBottom(top, rows, fr->filterRect.bottom);
   fr->maskRect = fr->inRect;
   fr->outRect = fr->maskRect;
-}
-
-void UseAllPlanes(FilterRecord* fr) {
-  fr->inLoPlane = fr->outLoPlane = 0;
-  fr->inHiPlane = fr->outHiPlane = int16(fr->planes - 1);
-  fr->inputRate = fr->maskRate = kUnitRate;
 }
 
 } // namespace
@@ -62,9 +55,11 @@ void EmptyRectangles(FilterRecord* fr) {
 void FilterWholeImage(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
   TintParameters* p = GetParameters(fr);
-  UseAllPlanes(fr);
-  const int16 height = int16(fr->filterRect.bottom - fr->filterRect.top);
-  p->stripRows = height;
+  RequestAllPlanes(fr, kUnitRate);
+  // The strip is the whole rectangle; a height beyond 16 bits is kept as the
+  // largest count the field holds, never as a wrapped, negative one.
+  const int32 height = int32(fr->filterRect.bottom) - int32(fr->filterRect.top);
+  p->stripRows = int16(std::min<int32>(height, std::numeric_limits<int16>::max()));
   // The strip is the whole rectangle, so the walk is one pass when the rectangle has
   // rows and none otherwise. Deciding that on the coordinates themselves keeps a
   // rectangle taller than a 16-bit height from stepping by a wrapped, negative count.
@@ -82,8 +77,8 @@ void FilterWholeImage(PluginGlobals* globals) {
 
 void SetUpFirstStrip(PluginGlobals* globals) {
   FilterRecord* fr = globals->filterRecord;
-  UseAllPlanes(fr);
-  fr->inputPadding = fr->outputPadding = fr->maskPadding = kFullPadding;
+  RequestAllPlanes(fr, kUnitRate);
+  RequestFullPadding(fr);
   SetStripRectangles(fr, fr->filterRect.top,
                      RunStripRows(GetParameters(fr)->stripRows, fr->filterRect));
 }

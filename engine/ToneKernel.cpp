@@ -1,6 +1,6 @@
 #include "engine/ToneKernel.h"
 
-#include "engine/TonePlan.h"
+#include "engine/ToneJob.h"
 #include "plugin/TintParameters.h"
 
 int16 PlanesForMode(int16 mode, int16 defaultPlanes) {
@@ -11,27 +11,11 @@ int16 PlanesForMode(int16 mode, int16 defaultPlanes) {
   return kPlanes[mode];
 }
 
-namespace {
-
-// Everything one kernel call needs, read from the record when the call starts.
-struct ToneJob {
-  const uint8* in = nullptr;
-  uint8* out = nullptr;
-  ptrdiff_t inRowBytes = 0;
-  ptrdiff_t outRowBytes = 0;
-  int32 rows = 0;
-  int32 columns = 0;
-  int32 firstDone = 0; // progress value of the first row
-  int32 total = 0;     // progress total
-  TonePlan plan;
-};
-
-ToneJob MakeJob(const FilterRecord* fr) {
+ToneJob MakeToneJob(const FilterRecord* fr) {
   ToneJob job;
-  // The rectangle's extents are 16-bit differences, as the host's coordinates are.
-  job.rows = int16(fr->outRect.bottom - fr->outRect.top);
-  job.columns = int16(fr->outRect.right - fr->outRect.left);
-  job.total = int16(fr->filterRect.bottom - fr->filterRect.top);
+  job.rows = int32(fr->outRect.bottom) - int32(fr->outRect.top);
+  job.columns = int32(fr->outRect.right) - int32(fr->outRect.left);
+  job.total = int32(fr->filterRect.bottom) - int32(fr->filterRect.top);
   job.firstDone = int32(fr->outRect.top) - int32(fr->filterRect.top);
   job.in = static_cast<const uint8*>(fr->inData);
   job.out = static_cast<uint8*>(fr->outData);
@@ -57,6 +41,8 @@ ToneJob MakeJob(const FilterRecord* fr) {
   return job;
 }
 
+namespace {
+
 void ReportProgress(const FilterRecord* fr, const ToneJob& job, int32 row) {
   // The host's progressProc is optional in practice; a missing one gets no report.
   if (fr->progressProc != nullptr) fr->progressProc(job.firstDone + row, job.total);
@@ -70,7 +56,7 @@ void ReportProgress(const FilterRecord* fr, const ToneJob& job, int32 row) {
 // a time.
 void ToneBuffers(PluginGlobals* globals, bool progress) {
   const FilterRecord* fr = globals->filterRecord;
-  const ToneJob job = MakeJob(fr);
+  const ToneJob job = MakeToneJob(fr);
   if (job.rows <= 0) return;
   const TestAbortProc abortProc = fr->abortProc;
   const ToneFast fast = MakeToneFast(job.plan);
@@ -92,25 +78,6 @@ void ToneBuffers(PluginGlobals* globals, bool progress) {
     if (aborted) {
       *globals->result = userCanceledErr;
       return;
-    }
-  }
-}
-
-void ToneBuffersReference(PluginGlobals* globals, bool progress) {
-  const FilterRecord* fr = globals->filterRecord;
-  const ToneJob job = MakeJob(fr);
-  if (job.rows <= 0) return;
-
-  for (int32 r = 0; r < job.rows; ++r) {
-    const uint8* in = job.in + r * job.inRowBytes;
-    uint8* out = job.out + r * job.outRowBytes;
-    if (progress) ReportProgress(fr, job, r);
-    for (int32 c = 0; c < job.columns; ++c) {
-      if (fr->abortProc != nullptr && fr->abortProc()) {
-        *globals->result = userCanceledErr;
-        return;
-      }
-      ToneRunReference(in + c * job.plan.inStep, out + c * job.plan.outStep, 1, job.plan);
     }
   }
 }

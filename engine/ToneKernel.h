@@ -10,7 +10,3 @@ int16 PlanesForMode(int16 mode, int16 defaultPlanes);
 // Tones the buffers that the host delivered for the current outRect; reports
 // progress per row when asked, and stores -128 in the result on abort.
 void ToneBuffers(PluginGlobals* globals, bool progress);
-
-// The same work done the plain way, one abort question and one pixel at a time.
-// It is the reference that ToneBuffers must match byte for byte.
-void ToneBuffersReference(PluginGlobals* globals, bool progress);

@@ -9,48 +9,44 @@ namespace {
 // setSizeProc that a usable suite must fill.
 constexpr int16 kRequiredHandleProcsVersion = 1;
 constexpr uint16 kRequiredHandleProcsCount = 7;
-// newProc, disposeProc and getSizeProc.
-constexpr uint16 kHandleProcsThroughGetSize = 3;
+// Places of the procedures in the suite, counted from newProc.
+constexpr uint16 kDisposeProcPlace = 2;
+constexpr uint16 kGetSizeProcPlace = 3;
 
-// The master blocks that the fallback handed out and has not released, chained
-// through the blocks themselves. A handle that is not among them was made by
-// someone else (for example a descriptor that the host's own suite made): the
-// fallback must not free it as if it were its own.
-FallbackMasterBlock* fallbackBlocks = nullptr;
-
-void Register(FallbackMasterBlock* master) {
-  master->previous = nullptr;
-  master->next = fallbackBlocks;
-  if (fallbackBlocks != nullptr) fallbackBlocks->previous = master;
-  fallbackBlocks = master;
+// The one rule under which a procedure of a suite that fails the usability test may
+// still be called for a handle that the host made: later versions keep the places
+// of version 1's procedures, and the count says how many of them the host filled.
+bool HostProcedureReachable(const HandleProcs* procs, uint16 place, bool present) {
+  return procs != nullptr && procs->handleProcsVersion >= kRequiredHandleProcsVersion &&
+         static_cast<uint16>(procs->numHandleProcs) >= place && present;
 }
 
-void Unregister(FallbackMasterBlock* master) {
-  if (master->previous != nullptr) {
-    master->previous->next = master->next;
-  } else {
-    fallbackBlocks = master->next;
-  }
-  if (master->next != nullptr) master->next->previous = master->previous;
-  master->next = master->previous = nullptr;
+FallbackMasterBlock* MasterOf(Handle handle) {
+  return reinterpret_cast<FallbackMasterBlock*>(handle);
 }
 } // namespace
 
-bool IsFallbackHandle(Handle handle) {
-  // Compares addresses only: a foreign handle is never read here.
-  for (const FallbackMasterBlock* b = fallbackBlocks; b != nullptr; b = b->next) {
-    if (reinterpret_cast<const void*>(b) == reinterpret_cast<const void*>(handle)) return true;
-  }
-  return false;
-}
-
 bool HandleProcsUsable(const HandleProcs* procs) {
   if (procs == nullptr) return false;
-  // A newer version is treated like a missing suite: its layout is not ours to assume.
+  // A newer version is treated like a missing suite: nothing is allocated through
+  // a suite whose whole layout is not ours to assume.
   if (procs->handleProcsVersion != kRequiredHandleProcsVersion) return false;
   if (static_cast<uint16>(procs->numHandleProcs) < kRequiredHandleProcsCount) return false;
   return procs->newProc != nullptr && procs->disposeProc != nullptr &&
          procs->getSizeProc != nullptr && procs->setSizeProc != nullptr;
+}
+
+bool IsFallbackHandle(Handle handle) {
+  if (handle == nullptr) return false;
+  // At least the master block's size: the system may measure a block larger than asked.
+  if (LockedSystemMemorySize(handle) < sizeof(FallbackMasterBlock)) return false;
+  const FallbackMasterBlock* master = MasterOf(handle);
+  return master->mark == kFallbackHandleMark && LockedSystemMemorySize(master->data) > 0;
+}
+
+int32 FallbackHandleSize(Handle handle) {
+  const uint32 measured = LockedSystemMemorySize(MasterOf(handle)->data);
+  return measured > 0x7FFFFFFFu ? 0x7FFFFFFF : int32(measured);
 }
 
 Handle NewPluginHandle(const HandleProcs* procs, int32 size) {
@@ -72,62 +68,47 @@ Handle NewPluginHandle(const HandleProcs* procs, int32 size) {
   }
   master->data = data;
   master->mark = kFallbackHandleMark;
-  Register(master);
   return reinterpret_cast<Handle>(master);
 }
 
 void DisposePluginHandle(const HandleProcs* procs, Handle handle) {
+  if (IsFallbackHandle(handle)) {
+    lastMemError = noErr;
+    FallbackMasterBlock* master = MasterOf(handle);
+    FreeLockedSystemMemory(master->data);
+    FreeLockedSystemMemory(master);
+    return;
+  }
   if (HandleProcsUsable(procs)) {
     procs->disposeProc(handle);
     return;
   }
-  lastMemError = noErr;
-  if (handle == nullptr) {
-    lastMemError = nilHandleErr;
-    return;
-  }
-  if (!IsFallbackHandle(handle)) {
-    // Not made here: freeing it would corrupt its owner's memory. It stays alive.
-    lastMemError = paramErr;
-    return;
-  }
-  auto* master = reinterpret_cast<FallbackMasterBlock*>(handle);
-  Unregister(master);
-  if (master->data != nullptr) FreeLockedSystemMemory(master->data);
-  FreeLockedSystemMemory(master);
+  // Not made here: freeing it would corrupt its owner's memory. It stays alive.
+  lastMemError = handle == nullptr ? nilHandleErr : paramErr;
 }
 
 Ptr LockPluginHandle(const HandleProcs* procs, Handle handle, bool moveHigh) {
+  if (IsFallbackHandle(handle)) return static_cast<Ptr>(MasterOf(handle)->data);
   if (HandleProcsUsable(procs)) return procs->lockProc(handle, moveHigh ? 1 : 0);
-  if (handle == nullptr) return nullptr;
-  return static_cast<Ptr>(reinterpret_cast<FallbackMasterBlock*>(handle)->data);
+  return nullptr;
 }
 
 void UnlockPluginHandle(const HandleProcs* procs, Handle handle) {
-  if (HandleProcsUsable(procs)) procs->unlockProc(handle);
   // Fallback blocks stay locked until they are disposed of.
+  if (IsFallbackHandle(handle)) return;
+  if (HandleProcsUsable(procs)) procs->unlockProc(handle);
 }
 
-int32 PluginHandleSize(const HandleProcs* procs, Handle handle) {
-  if (handle == nullptr || !HandleProcsUsable(procs)) return 0;
+int32 AskHostHandleSize(const HandleProcs* procs, Handle handle) {
+  if (handle == nullptr || procs == nullptr) return 0;
+  if (!HostProcedureReachable(procs, kGetSizeProcPlace, procs->getSizeProc != nullptr)) return 0;
   return procs->getSizeProc(handle);
 }
 
-bool MeasureFallbackHandle(Handle handle, int32* size) {
-  if (handle == nullptr || !IsFallbackHandle(handle)) return false;
-  const uint32 measured =
-      LockedSystemMemorySize(reinterpret_cast<FallbackMasterBlock*>(handle)->data);
-  *size = measured > 0x7FFFFFFFu ? 0x7FFFFFFF : int32(measured);
-  return measured > 0;
-}
-
-bool HostCanTellHandleSize(const HandleProcs* procs) {
-  return procs != nullptr && procs->handleProcsVersion == kRequiredHandleProcsVersion &&
-         static_cast<uint16>(procs->numHandleProcs) >= kHandleProcsThroughGetSize &&
-         procs->getSizeProc != nullptr;
-}
-
-int32 HostHandleSize(const HandleProcs* procs, Handle handle) {
-  if (handle == nullptr || !HostCanTellHandleSize(procs)) return 0;
-  return procs->getSizeProc(handle);
+bool ReleaseHostHandle(const HandleProcs* procs, Handle handle) {
+  if (handle == nullptr || procs == nullptr) return false;
+  if (!HostProcedureReachable(procs, kDisposeProcPlace, procs->disposeProc != nullptr))
+    return false;
+  procs->disposeProc(handle);
+  return true;
 }

@@ -72,10 +72,6 @@ constexpr uint32 kMaxVersionDataSize = 0x7FFF;
 // Language 0x0409 with code page 0, used when the resource has no Translation.
 constexpr uint32 kDefaultTranslation = 0x04090000;
 
-char FoldLetter(char c) {
-  return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c;
-}
-
 uint32 ReadLong(const uint8* p) {
   return uint32(p[0]) | uint32(p[1]) << 8 | uint32(p[2]) << 16 | uint32(p[3]) << 24;
 }
@@ -136,7 +132,8 @@ OSType MatchHostName(const char* value, std::size_t length) {
     std::size_t i = 0;
     // The value must end (zero byte or end of data) within the row's name.
     while (i < length && value[i] != '\0' && row.internalName[i] != '\0' &&
-           FoldLetter(value[i]) == FoldLetter(row.internalName[i]))
+           FoldLetter(static_cast<unsigned char>(value[i])) ==
+               FoldLetter(static_cast<unsigned char>(row.internalName[i])))
       ++i;
     const bool valueEnded = i == length || value[i] == '\0';
     if (valueEnded) return row.signature;

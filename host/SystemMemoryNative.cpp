@@ -1,6 +1,5 @@
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 
 #include "host/SystemMemory.h"
 #include "host/SystemMemoryNative.h"
@@ -9,12 +8,28 @@ namespace {
 int failAfter = -1; // allocations left before the next one fails; -1 never fails
 long liveBlocks = 0;
 
-// Each block is preceded by its size, as the operating system keeps it; the header
-// is as large as the C heap's alignment, so that the block keeps that alignment.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
+// Each block is preceded by what the operating system keeps of it: its size and its
+// place among the live blocks, so that a block is known by its address alone, as
+// the system knows its own. The header keeps the C heap's alignment for the block.
+struct Header {
+  Header* next;
+  Header* previous;
+  std::uint32_t size;
+};
+constexpr std::size_t kAlign = alignof(std::max_align_t);
+constexpr std::size_t kHeader = (sizeof(Header) + kAlign - 1) / kAlign * kAlign;
+Header* blocks = nullptr;
 
-unsigned char* HeaderOf(const void* address) {
-  return static_cast<unsigned char*>(const_cast<void*>(address)) - kHeader;
+unsigned char* DataOf(Header* header) {
+  return reinterpret_cast<unsigned char*>(header) + kHeader;
+}
+
+// The live block that starts at address, found by comparing addresses only.
+Header* Find(const void* address) {
+  for (Header* b = blocks; b != nullptr; b = b->next) {
+    if (DataOf(b) == address) return b;
+  }
+  return nullptr;
 }
 } // namespace
 
@@ -31,22 +46,31 @@ void* AllocateLockedSystemMemory(std::uint32_t size) {
   // Exactly the size asked for after the header (1 for 0, as on Windows), so that a
   // sanitizer sees any access past it.
   const std::uint32_t held = size == 0 ? 1 : size;
-  auto* memory = static_cast<unsigned char*>(std::calloc(1, kHeader + held));
-  if (memory == nullptr) return nullptr;
-  std::memcpy(memory, &held, sizeof held);
+  auto* header = static_cast<Header*>(std::calloc(1, kHeader + held));
+  if (header == nullptr) return nullptr;
+  header->size = held;
+  header->previous = nullptr;
+  header->next = blocks;
+  if (blocks != nullptr) blocks->previous = header;
+  blocks = header;
   ++liveBlocks;
-  return memory + kHeader;
+  return DataOf(header);
 }
 
 void FreeLockedSystemMemory(void* address) {
-  if (address == nullptr) return;
+  Header* header = Find(address);
+  if (header == nullptr) return;
+  if (header->previous != nullptr) {
+    header->previous->next = header->next;
+  } else {
+    blocks = header->next;
+  }
+  if (header->next != nullptr) header->next->previous = header->previous;
   --liveBlocks;
-  std::free(HeaderOf(address));
+  std::free(header);
 }
 
 std::uint32_t LockedSystemMemorySize(const void* address) {
-  if (address == nullptr) return 0;
-  std::uint32_t held = 0;
-  std::memcpy(&held, HeaderOf(address), sizeof held);
-  return held;
+  const Header* header = Find(address);
+  return header == nullptr ? 0 : header->size;
 }

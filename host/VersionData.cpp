@@ -12,10 +12,6 @@ std::size_t AlignFour(std::size_t offset) {
   return (offset + 3) & ~std::size_t{3};
 }
 
-unsigned FoldLetter(unsigned c) {
-  return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
-}
-
 // One block of a version resource, as offsets into the data.
 struct Block {
   std::size_t end;           // one past the block, never beyond its parent

@@ -7,6 +7,12 @@
 
 #include "host/HostIdentity.h"
 
+// An ASCII lower-case letter in upper case, any other character as it is: names
+// and keys in version data compare without regard to case.
+constexpr unsigned FoldLetter(unsigned c) {
+  return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
+}
+
 // A run of bytes that lies inside the data it was found in.
 struct ByteSpan {
   const uint8* data;

@@ -21,10 +21,11 @@ bool HostIsExcluded() {
 namespace {
 
 // Whether the host's handle suite tells handle sizes: it reports at least the size
-// that the globals block was made with. Some hosts answer 0 for every handle.
+// that the globals block was made with. Some hosts answer 0 for every handle. A
+// globals block of the fallback's own is not the host's to measure.
 bool HostReportsSizes(const HandleProcs* procs, Handle globalsHandle) {
-  return globalsHandle != nullptr &&
-         PluginHandleSize(procs, globalsHandle) >= int32(sizeof(PluginGlobals));
+  return globalsHandle != nullptr && !IsFallbackHandle(globalsHandle) &&
+         AskHostHandleSize(procs, globalsHandle) >= int32(sizeof(PluginGlobals));
 }
 
 } // namespace
@@ -33,39 +34,35 @@ bool ParametersUnusable(const FilterRecord* fr, Handle globalsHandle) {
   if (fr->parameters == nullptr) return false;
   if (*fr->parameters == nullptr) return true; // a handle without data
   constexpr int32 kRecordSize = int32(sizeof(TintParameters));
-  int32 size = 0;
-  // The fallback's own handles are measured by the operating system, whatever the
-  // host's suite is.
-  if (MeasureFallbackHandle(fr->parameters, &size)) return size < kRecordSize;
-  if (HandleProcsUsable(fr->handleProcs)) {
-    size = PluginHandleSize(fr->handleProcs, fr->parameters);
-    if (size >= kRecordSize) return false;
-    if (size > 0) return true;
-    // An answer of 0 or below tells no size. From a suite that sizes the globals
-    // block it stands for an empty handle; a host that answers 0 for every handle
-    // cannot tell a short record from a whole one, and its record (the one the
-    // plug-in made there) is used as it comes.
-    return HostReportsSizes(fr->handleProcs, globalsHandle);
-  }
-  // A host handle reaching a plug-in that does not use the host's suite: only a
-  // get-size answer of at least the record's size makes it usable. Without one its
-  // size cannot be known, and no field of it is read or written.
-  return HostHandleSize(fr->handleProcs, fr->parameters) < kRecordSize;
+  // The fallback's own handles, from this load of the library or an earlier one,
+  // are measured by the operating system, whatever the host's suite is.
+  if (IsFallbackHandle(fr->parameters)) return FallbackHandleSize(fr->parameters) < kRecordSize;
+  const int32 size = AskHostHandleSize(fr->handleProcs, fr->parameters);
+  if (size >= kRecordSize) return false;
+  if (size > 0) return true;
+  // An answer of 0 or below tells no size. From a usable suite that sizes the
+  // globals block it stands for an empty handle; a usable suite that answers 0 for
+  // every handle cannot tell a short record from a whole one, and its record (the
+  // one the plug-in made there) is used as it comes. Without a usable suite the
+  // record is not the plug-in's own, its size cannot be known, and no field of it is
+  // read or written.
+  if (!HandleProcsUsable(fr->handleProcs)) return true;
+  return HostReportsSizes(fr->handleProcs, globalsHandle);
 }
 
 void ForgetUnusableParameters(FilterRecord* fr, Handle globalsHandle) {
   if (!ParametersUnusable(fr, globalsHandle)) return;
   // A fresh record is made as for a first run. The old handle goes back to its
-  // maker: the host's suite when it is usable, the fallback for its own handles. A
-  // host handle on a host without a usable suite is left alone (nothing here may
-  // free it), and so is the globals block, should a host hand it over as the record.
+  // maker: the fallback for its own handles, the host's suite for the host's (when
+  // the suite can take it back; otherwise it is left to the host). The globals
+  // block, should a host hand it over as the record, stays in use.
   Handle old = fr->parameters;
   fr->parameters = nullptr;
   if (old == globalsHandle) return;
   if (IsFallbackHandle(old)) {
     DisposePluginHandle(nullptr, old);
-  } else if (HandleProcsUsable(fr->handleProcs)) {
-    DisposePluginHandle(fr->handleProcs, old);
+  } else {
+    ReleaseHostHandle(fr->handleProcs, old);
   }
 }
 

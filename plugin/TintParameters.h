@@ -2,6 +2,8 @@
 // FilterRecord.parameters between calls and between runs.
 #pragma once
 
+#include <cstddef>
+
 #include "plugin/PluginGlobals.h"
 
 struct TintParameters {
@@ -22,6 +24,26 @@ struct TintParameters {
   Boolean applyGreen;
   Boolean applyBlue;
 };
+
+// The layout that a host keeps between runs and hands back, possibly to another
+// build of the plug-in: the same on both targets, and fixed.
+static_assert(offsetof(TintParameters, offsetH) == 0);
+static_assert(offsetof(TintParameters, offsetV) == 2);
+static_assert(offsetof(TintParameters, toneRed) == 4);
+static_assert(offsetof(TintParameters, toneGreen) == 6);
+static_assert(offsetof(TintParameters, toneBlue) == 8);
+static_assert(offsetof(TintParameters, imageRect) == 10);
+static_assert(offsetof(TintParameters, showDialog) == 18);
+static_assert(offsetof(TintParameters, stripRows) == 20);
+static_assert(offsetof(TintParameters, mode) == 24);
+static_assert(offsetof(TintParameters, modeFlag) == 28);
+static_assert(offsetof(TintParameters, usePreview) == 29);
+static_assert(offsetof(TintParameters, hostExcluded) == 30);
+static_assert(offsetof(TintParameters, zoom) == 32);
+static_assert(offsetof(TintParameters, applyRed) == 34);
+static_assert(offsetof(TintParameters, applyGreen) == 35);
+static_assert(offsetof(TintParameters, applyBlue) == 36);
+static_assert(sizeof(TintParameters) == 40);
 
 constexpr OSType kDefaultMode = FourCC("moD1");
 constexpr OSType kModeEnumType = FourCC("mooD");
@@ -49,17 +71,18 @@ void CreateDefaultParameters(PluginGlobals* globals);
 TintParameters* RequireParameters(PluginGlobals* globals);
 
 // Whether the kept parameter handle cannot hold a record, or may not: a handle
-// without data; one of the fallback's own handles whose block the operating system
-// measures as shorter than the record; on a usable suite, one that the suite says is
-// shorter (an answer of 0 or below counts as empty when the suite reports the
-// globals block's size, globalsHandle, and is not believed otherwise); on a host
-// without a usable suite, a host handle that its get-size procedure does not report
-// as at least the record's size (its size cannot be known otherwise).
+// without data; one of the fallback's own handles (from this load or an earlier one)
+// whose block the operating system measures as shorter than the record; a host
+// handle that the host's suite says is shorter (asked under the one rule of
+// host/Handles.h). An answer of 0 or below tells no size: it counts as empty when a
+// usable suite reports the globals block's size (globalsHandle), is not believed from
+// a usable suite that sizes nothing, and leaves a host handle without a usable suite
+// unmeasured, hence unusable.
 bool ParametersUnusable(const FilterRecord* filterRecord, Handle globalsHandle);
 
 // Clears FilterRecord.parameters when the kept handle is unusable, so that the record
-// counts as absent and the routines that need one make it afresh; the old handle is
-// disposed of when it is the host suite's (usable) or the fallback's own.
+// counts as absent and the routines that need one make it afresh; the old handle goes
+// back to the allocator that made it, where that allocator can take it.
 void ForgetUnusableParameters(FilterRecord* filterRecord, Handle globalsHandle);
 
 // The Parameters selector: asks for the dialog at the next Start.

@@ -35,20 +35,12 @@ int16 AmountToOffset(double value) {
   return static_cast<int16>(static_cast<int32>(value)); // truncation toward zero
 }
 
-// The descriptor handle belongs to the host: it is disposed of through the
-// host's handle suite only, never as one of our own system-memory handles. A
-// suite that fails the usability rule (another version, no setSizeProc) still
-// holds the procedure that releases the host's handles, in its second place;
-// dropping the handle instead would leak one descriptor in every replayed run.
+// The descriptor handle belongs to the host: it goes back to the host's suite
+// (under the rule of host/Handles.h, also when the suite is not usable for the
+// plug-in's own handles), never to the fallback. Where the suite cannot take it, it is
+// dropped and left to the host.
 void DisposeDescriptor(const FilterRecord* fr, PIDescriptorHandle descriptor) {
-  const HandleProcs* procs = fr->handleProcs;
-  if (descriptor == nullptr || procs == nullptr) return;
-  if (HandleProcsUsable(procs)) {
-    DisposePluginHandle(procs, descriptor);
-  } else if (procs->handleProcsVersion >= 1 && static_cast<uint16>(procs->numHandleProcs) >= 2 &&
-             procs->disposeProc != nullptr) {
-    procs->disposeProc(descriptor);
-  }
+  ReleaseHostHandle(fr->handleProcs, descriptor);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "host/Callbacks.h"
 #include "plugin/Entry.h"
 #include "plugin/TintParameters.h"
+#include "ui/DialogControlsWin.h"
 #include "ui/DialogIds.h"
 #include "ui/DialogModel.h"
 #include "ui/ParameterDialog.h"
@@ -16,22 +17,12 @@ extern "C" INT_PTR CALLBACK MossbracketProc(HWND dialog, UINT message, WPARAM wP
 
 namespace {
 
-HWND AsWindow(WindowRef w) {
-  return static_cast<HWND>(w);
-}
-
 PluginGlobals* Globals() {
   return previewState.globals;
 }
 
 TintParameters* Params() {
   return GetParameters(previewState.globals->filterRecord);
-}
-
-void WriteEdit(WindowRef edit, int32 value) {
-  char text[256];
-  FormatTone(value, text, sizeof text);
-  SetWindowTextA(AsWindow(edit), text);
 }
 
 void SetCurrentColour(const ToneColour& c) {
@@ -45,12 +36,6 @@ void SetCurrentColour(const ToneColour& c) {
 void Subclass(WindowRef edit, WindowProcRef* saved) {
   *saved = GetWindowLongPtrA(AsWindow(edit), GWLP_WNDPROC);
   SetWindowLongPtrA(AsWindow(edit), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ToneFieldProc));
-}
-
-void ApplyButtonState(HWND dialog, int id, ButtonChange change) {
-  if (change != ButtonChange::Leave) {
-    EnableWindow(GetDlgItem(dialog, id), change == ButtonChange::Enable ? TRUE : FALSE);
-  }
 }
 
 void InvalidateSwatch(HWND dialog) {
@@ -86,9 +71,9 @@ void OpenDialog(HWND dialog, PluginGlobals* globals) {
   const bool noneChosen = p->toneRed == 0 && p->toneGreen == 0 && p->toneBlue == 0;
   SetCurrentColour(OpeningTone(*p, fr->foreColor));
   if (noneChosen) StoreTone(*p, s);
-  WriteEdit(s.editRed, s.currentRed);
-  WriteEdit(s.editGreen, s.currentGreen);
-  WriteEdit(s.editBlue, s.currentBlue);
+  WriteToneText(AsWindow(s.editRed), s.currentRed);
+  WriteToneText(AsWindow(s.editGreen), s.currentGreen);
+  WriteToneText(AsWindow(s.editBlue), s.currentBlue);
 
   p->zoom = 1;
   p->imageRect = fr->filterRect;
@@ -112,8 +97,8 @@ void OpenDialog(HWND dialog, PluginGlobals* globals) {
   UpdatePanLimits(globals, s);
 
   const ZoomDecision zoom = OpeningZoomButtons(p->imageRect, s.previewBounds);
-  ApplyButtonState(dialog, kIdZoomIn, zoom.zoomIn);
-  ApplyButtonState(dialog, kIdZoomOut, zoom.zoomOut);
+  ApplyButtonChange(dialog, kIdZoomIn, zoom.zoomIn);
+  ApplyButtonChange(dialog, kIdZoomOut, zoom.zoomOut);
 
   // A host without advanceState cannot deliver a proxy: the pan and zoom buttons
   // are disabled (their letter shortcuts and the mouse do nothing either). A host
@@ -157,9 +142,9 @@ void ColourPicker(HWND dialog) {
   fr->colorServices(&info); // its answer is not examined: the components are taken
   SetCurrentColour(ColourFromPicker(info));
   StoreTone(*Params(), s);
-  WriteEdit(s.editRed, s.currentRed);
-  WriteEdit(s.editGreen, s.currentGreen);
-  WriteEdit(s.editBlue, s.currentBlue);
+  WriteToneText(AsWindow(s.editRed), s.currentRed);
+  WriteToneText(AsWindow(s.editGreen), s.currentGreen);
+  WriteToneText(AsWindow(s.editBlue), s.currentBlue);
   InvalidateSwatch(dialog);
   RetonePreview(Globals());
   InvalidatePreview(dialog);
@@ -171,11 +156,11 @@ void Swatch(HWND dialog, LPARAM lParam) {
     // A real click inverts the colour.
     const ToneColour inverted = InvertTone(ToneColour{s.currentRed, s.currentGreen, s.currentBlue});
     s.currentRed = inverted.red;
-    WriteEdit(s.editRed, s.currentRed);
+    WriteToneText(AsWindow(s.editRed), s.currentRed);
     s.currentGreen = inverted.green;
-    WriteEdit(s.editGreen, s.currentGreen);
+    WriteToneText(AsWindow(s.editGreen), s.currentGreen);
     s.currentBlue = inverted.blue;
-    WriteEdit(s.editBlue, s.currentBlue);
+    WriteToneText(AsWindow(s.editBlue), s.currentBlue);
   }
   InvalidateSwatch(dialog);
   StoreTone(*Params(), s);

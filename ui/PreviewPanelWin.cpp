@@ -3,6 +3,7 @@
 #include "engine/ProxyGeometry.h"
 #include "host/Callbacks.h"
 #include "plugin/TintParameters.h"
+#include "ui/DialogControlsWin.h"
 #include "ui/DialogIds.h"
 #include "ui/DialogModel.h"
 
@@ -20,11 +21,6 @@ void ConfineCursor(HWND dialog, const PreviewBounds& bounds) {
   ClientToScreen(dialog, &bottomRight);
   RECT clip{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
   ClipCursor(&clip);
-}
-
-void ApplyButtonChange(HWND dialog, int id, ButtonChange change) {
-  if (change == ButtonChange::Leave) return;
-  EnableWindow(GetDlgItem(dialog, id), change == ButtonChange::Enable ? TRUE : FALSE);
 }
 
 } // namespace

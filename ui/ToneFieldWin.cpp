@@ -1,14 +1,11 @@
 #include "ui/ToneField.h"
 
+#include "ui/DialogControlsWin.h"
 #include "ui/DialogIds.h"
 #include "ui/PreviewState.h"
 #include "ui/ToneValue.h"
 
 namespace {
-
-HWND AsWindow(WindowRef w) {
-  return static_cast<HWND>(w);
-}
 
 // The field's own procedure as it was before the dialog replaced it.
 WNDPROC OwnProcedure(HWND field) {
@@ -36,19 +33,13 @@ int32 ReadFieldText(HWND field) {
   return ParseToneText(text);
 }
 
-void WriteField(HWND field, int32 value) {
-  char text[256];
-  FormatTone(value, text, sizeof text);
-  SetWindowTextA(field, text);
-}
-
 // Reads one field held to 0..255. Text that reached the field without passing the
 // character filter (a paste) may stand for any number; it is held to range, and
 // the field is made to show the value in force.
 int32 ReadFieldHeld(HWND field) {
   const int32 typed = ReadFieldText(field);
   const int32 held = ClampTone(typed);
-  if (held != typed) WriteField(field, held);
+  if (held != typed) WriteToneText(field, held);
   return held;
 }
 
@@ -140,7 +131,7 @@ LRESULT CALLBACK ToneFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM l
     // The sign of the first parameter taken as 32 bits: the wheel's delta sits in
     // its high word, the arrow keys send 1 and -1. One message is one step.
     const auto direction = static_cast<int32>(static_cast<uint32>(wParam & 0xFFFFFFFFu));
-    WriteField(field, StepTone(ClampTone(ReadFieldText(field)), direction > 0));
+    WriteToneText(field, StepTone(ClampTone(ReadFieldText(field)), direction > 0));
     SendMessageA(field, WM_KEYUP, '0', 0);
     SendMessageA(field, EM_SETSEL, 0, -1);
     return 0;

@@ -113,6 +113,8 @@ while [ ! -e "$spool/stop" ]; do
     continue
   fi
   touch "$job/taken"
+  # A cancel meant for a job that has ended must not end this one.
+  rm -f "$spool/cancel"
   run_job "$job" &
   pid=$!
   while kill -0 $pid 2>/dev/null; do

@@ -6,7 +6,8 @@
 # and holds a tone (loaded with --state).
 # - preview path (one advanceState for the whole image) and strip path
 #   (--no-advance-state) at several --max-space budgets, one row per strip among
-#   them, write byte-identical images, for 3 planes, 4 planes and a sub-rectangle;
+#   them, write byte-identical images, for 3 planes, 4 planes, a sub-rectangle and
+#   a rectangle 40000 rows tall;
 # - each image equals the tone rule computed independently by the checker;
 # - an abort in the middle of either path ends the run with -128 and no leaked
 #   handle, and the host writes no image;
@@ -70,6 +71,11 @@ job s4 mixed.state --sample 257x131 --sample-alpha --no-advance-state --max-spac
 # A filter rectangle inside the image.
 job pr mixed.state --sample 301x203 --rect $rect --before beforer.png --out pr.png
 job sr mixed.state --sample 301x203 --rect $rect --no-advance-state --max-space 9000 --out sr.png
+# A filter rectangle 40000 rows tall (beyond a 16-bit height) over a small image:
+# every row the host delivers is toned, on both paths.
+tall=-20000,0,20000,2 # the host lets it reach past the 9 rows of the image
+job pt mixed.state --sample 3x9 --rect $tall --rect-past-image --before beforet.png --out pt.png
+job st mixed.state --sample 3x9 --rect $tall --rect-past-image --no-advance-state --max-space 2000000 --out st.png
 # Abort after 20000 of the 61103 pixels' questions, on both paths.
 job pa all.state --sample 301x203 --abort-after 20000 --expect-result -128 --out pa.png --trace pa.trace
 job sa all.state --sample 301x203 --no-advance-state --max-space 21000 --abort-after 20000 \
@@ -95,11 +101,11 @@ for bits in 32 64; do
   cd "$work/$bits"
   tag="$bits-bit file: "
   echo "== $bits-bit file"
-  for name in p3 p4 pr; do
+  for name in p3 p4 pr pt; do
     [[ $(summary $name) == *"result=0 (noErr)"*"strips=1 advanceState=1 "*"leaked=0"* ]] ||
       fail "$name did not run once through advanceState: $(summary $name)"
   done
-  for name in s3 s3-row s3-ten s3-odd s4-row s4 sr; do
+  for name in s3 s3-row s3-ten s3-odd s4-row s4 sr st; do
     [[ $(summary $name) == *"result=0 (noErr)"*"advanceState=0 "*"leaked=0"* ]] ||
       fail "$name did not run on the strip path: $(summary $name)"
   done
@@ -112,11 +118,13 @@ for bits in 32 64; do
   /usr/bin/python3 "$check" same p3.png s3.png s3-row.png s3-ten.png s3-odd.png
   /usr/bin/python3 "$check" same p4.png s4-row.png s4.png
   /usr/bin/python3 "$check" same pr.png sr.png
+  /usr/bin/python3 "$check" same pt.png st.png
 
   echo "-- the tone rule, computed independently for every pixel"
   /usr/bin/python3 "$check" rule before3.png p3.png ../all.state
   /usr/bin/python3 "$check" rule before4.png p4.png ../mixed.state
   /usr/bin/python3 "$check" rule beforer.png pr.png ../mixed.state 17,23,181,271
+  /usr/bin/python3 "$check" rule beforet.png pt.png ../mixed.state $tall
 
   echo "-- abort in the middle of the run"
   for name in pa sa; do
@@ -138,11 +146,11 @@ tag=
 # the plug-in and host.
 echo "-- the two files give the same results"
 both_same_alike host.out 32/host.out 64/host.out || fail "the files' summaries differ"
-for image in before3 p3 s3 s3-row s3-ten s3-odd before4 p4 s4-row s4 beforer pr sr; do
+for image in before3 p3 s3 s3-row s3-ten s3-odd before4 p4 s4-row s4 beforer pr sr beforet pt st; do
   both_same "$image.png" 32/$image.png 64/$image.png || fail "$image.png differs between the files"
 done
 # The host writes the plug-in's record back into each job's state file.
-for name in p3 s3 s3-row s3-ten s3-odd p4 s4-row s4 pr sr pa sa; do
+for name in p3 s3 s3-row s3-ten s3-odd p4 s4-row s4 pr sr pt st pa sa; do
   both_same "$name.state" 32/$name.state 64/$name.state || fail "the files left different records"
 done
 for trace in pa sa; do

@@ -42,10 +42,9 @@ def scenarios():
             # Without any handle suite the host's record cannot be measured.
             params = Unmeasured(toned) if field == "handleProcs" else toned
             out.append(("%s-null-%s" % (name, field), path + ["--null", field], 0, params, None))
-        # A suite of another version tells no size the plug-in may ask for: the
-        # host's record cannot be measured, so a fresh one is used.
-        out.append((name + "-handle-procs-v2", path + ["--handle-procs-version", "2"], 0, Unmeasured(toned),
-                    None))
+        # A suite of a later version still tells the size of the host's record (its
+        # get-size procedure keeps its place), so a whole record is used.
+        out.append((name + "-handle-procs-v2", path + ["--handle-procs-version", "2"], 0, toned, None))
         out.append((name + "-handle-procs-count4", path + ["--handle-procs-count", "4"], 0, toned, None))
         out.append((name + "-null-set-size", path + ["--null-set-size"], 0, toned, None))
         out.append((name + "-null-set-size-no-params", path + ["--null-set-size"], 0, None, None))
@@ -124,16 +123,14 @@ def scenarios():
             out.append(("guarded-%s-record-of-%d-bytes" % (name, size), guarded + path, 0,
                         Short(toned[:size]), None))
     # The same short records on hosts whose suite the plug-in does not use. A suite
-    # that keeps its get-size procedure (no setSizeProc, or four procedures) tells
-    # the record's size; one of version 2 tells none, so even a whole record is
-    # replaced.
+    # that keeps its get-size procedure (no setSizeProc, four procedures, version 2)
+    # tells the record's size: a whole record is used, a short one replaced.
     suites = [("null-set-size", ["--null-set-size"]), ("count4", ["--handle-procs-count", "4"]),
               ("v2", ["--handle-procs-version", "2"])]
     for suite, suite_options in suites:
         for name, path in [("preview", []), ("strip", strip)]:
-            whole = Unmeasured(toned) if suite == "v2" else toned
             out.append(("guarded-%s-%s-whole-record" % (suite, name), guarded + suite_options + path, 0,
-                        whole, None))
+                        toned, None))
             for size in [0, 1, 2, 10, 20, 30, 36, RECORD_SIZE - 1]:
                 out.append(("guarded-%s-%s-record-of-%d-bytes" % (suite, name, size),
                             guarded + suite_options + path, 0, Short(toned[:size]), None))

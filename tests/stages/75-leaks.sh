@@ -1,13 +1,4 @@
 #!/usr/bin/env bash
-# Leaks over many runs: one reference-host process under Wine applies the filter
-# 1000 times on each path (preview and strip), once more with the operating
-# system's memory in place of the host's handle suite and once with a suite of
-# another version, keeping the plug-in loaded and its state (and the recorded
-# descriptor) between runs. The host's live handles, the bytes in the process's
-# heap blocks and its committed private memory after the last run must not exceed
-# what they were after the first, beyond small allowances that a leak of even 8
-# bytes a run over 999 runs would exceed.
-#!/usr/bin/env bash
 # Leaks over many runs, for both plug-in files: one reference-host process per
 # file (the 32-bit file in the 32-bit host under Wine 10, the 64-bit file in the
 # 64-bit host under Wine 8, at the same time) applies the filter 1000 times on

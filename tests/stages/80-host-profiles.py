@@ -12,7 +12,9 @@ what came out.
 Scenarios: a first run, the host's repeat run, a cancel, an abort in the middle of
 the pixels, the strip path (a small maxSpace, no displayPixels), an image with
 transparency as the host presents it, and a filter rectangle smaller than the image,
-on the preview path and in strips. Every file runs with its dialog, answered by a
+on the preview path and in strips; beside them the repeat of modern-reload on
+suites the plug-in does not use (its record then lives in system memory across the
+reload). Every file runs with its dialog, answered by a
 script.
 
 Between the files, each job must end with the same result code and the same
@@ -99,6 +101,34 @@ def plan(work, plugin, file_label):
                          "before": before, "after": after,
                          "trace": os.path.join(work, label + ".trace")})
     jobs.append(opening_offset_job(work, plugin, file_label))
+    jobs += reload_without_suite_jobs(work, plugin, file_label)
+    return jobs
+
+
+# Suites that the plug-in does not use for its own handles: none at all, and one
+# without setSizeProc.
+RELOAD_SUITES = [("no-handle-procs", ["--no-handle-procs"]), ("null-set-size", ["--null-set-size"])]
+
+
+def reload_without_suite_jobs(work, plugin, file_label):
+    """modern-reload on hosts whose handle suite the plug-in does not use: the record
+    of the first run lives in the operating system's memory, and the reloaded library
+    must know it as its own, so the repeat applies the user's settings again (the
+    pixels toned twice). Neither run leaves a handle of the host's suite behind."""
+    jobs = []
+    for suite, suite_options in RELOAD_SUITES:
+        label = "%s-modern-reload-repeat-%s" % (file_label, suite)
+        before = os.path.join(work, label + ".before.png")
+        after = os.path.join(work, label + ".after.png")
+        trace = os.path.join(work, label + ".trace")
+        opts = ["--profile", "modern-reload", "--sample", "%dx%d" % (W, H), "--runs", "2", "--dialog", CHOOSE,
+                "--dialog-again", "ok"] + suite_options
+        opts += ["--before", before, "--out", after, "--quiet", "--label", label, "--trace", trace,
+                 "--expect-result", "0"]
+        line = " ".join([plugin] + ["'%s'" % o if (" " in o or ";" in o) else o for o in opts])
+        jobs.append({"label": label, "profile": "modern-reload", "scenario": "repeat-" + suite, "line": line,
+                     "expected": 0, "times": 2, "rect": (0, 0, H, W), "floating": False, "leaks": 0,
+                     "before": before, "after": after, "trace": trace})
     return jobs
 
 
@@ -222,6 +252,9 @@ def check(jobs, outcomes):
     if ("pdn", "opening-offset") in rows:
         lines.append("")
         lines.append("pdn, opening offset 1 on an image as wide as the preview: " + rows[("pdn", "opening-offset")])
+    for suite, _ in RELOAD_SUITES:
+        if ("modern-reload", "repeat-" + suite) in rows:
+            lines.append("modern-reload, repeat with --%s: %s" % (suite, rows[("modern-reload", "repeat-" + suite)]))
     return lines, failures
 
 

@@ -308,6 +308,41 @@ TEST_F(SelectorsTest, PreviewPathTonesWholeImageInOneAdvance) {
   ExpectRectangles(Rect{0, 0, 0, 0});
 }
 
+TEST_F(SelectorsTest, PreviewPathTonesEveryRowOfARectangleTallerThan16Bits) {
+  // 40000 rows: the height is no 16-bit count, and every row is still toned, with
+  // progress counting to the whole height.
+  host.record.filterRect = Rect{-20000, 0, 20000, 1};
+  host.record.planes = 3;
+  const int32 rows = 40000;
+  std::vector<uint8> in(size_t(rows) * 3), out(in.size(), 0xEE);
+  for (size_t i = 0; i < in.size(); ++i)
+    in[i] = uint8(i * 11 + 5);
+  host.record.displayPixels = DisplayNothing;
+  host.UseAdvanceState([&] {
+    advanceCalls++;
+    EXPECT_EQ(host.record.inRect, (Rect{-20000, 0, 20000, 1}));
+    host.record.inData = in.data();
+    host.record.outData = out.data();
+    host.record.inRowBytes = host.record.outRowBytes = 3;
+    return noErr;
+  });
+  rig.Tone(40, 80, 120, true, true, true);
+  ASSERT_EQ(host.Call(filterSelectorStart), noErr);
+  EXPECT_EQ(advanceCalls, 1);
+  ASSERT_EQ(host.progress.size(), size_t(rows));
+  EXPECT_EQ(host.progress.back(), (std::pair<int32, int32>{rows - 1, rows}));
+  int wrong = 0;
+  for (size_t px = 0; px < size_t(rows); ++px) {
+    const int sum = in[3 * px] + in[3 * px + 1] + in[3 * px + 2];
+    const int tone[3] = {40, 80, 120};
+    for (int k = 0; k < 3; ++k)
+      wrong += out[3 * px + size_t(k)] != uint8((sum + tone[k]) / 4);
+  }
+  EXPECT_EQ(wrong, 0);
+  // The kept strip height stays a positive 16-bit count.
+  EXPECT_EQ(rig.params.stripRows, 32767);
+}
+
 TEST_F(SelectorsTest, PreviewPathFailureAndAbort) {
   image = std::make_unique<ImageHost>(host.record, 0, 4, 6, 3);
   host.record.displayPixels = DisplayNothing;

@@ -190,16 +190,31 @@ TEST_F(EntryTest, ParametersRecordAllocationFailureStopsParametersSelector) {
 }
 
 TEST_F(EntryTest, ExistingParametersAreNeverRewritten) {
-  char bytes[sizeof(TintParameters)];
-  for (size_t i = 0; i < sizeof bytes; ++i)
+  // A whole record that the host kept, on geometry that makes Prepare grow the strip
+  // height: the record stays, and Prepare's plan is the only thing written to it.
+  host.reportSizes = true;
+  host.record.filterRect = Rect{0, 0, 6000, 10};
+  host.record.planes = 3;
+  host.record.maxSpace = 100000000;
+  Handle kept = host.procs.newProc(int32(sizeof(TintParameters)));
+  char* bytes = *kept;
+  for (size_t i = 0; i < sizeof(TintParameters); ++i)
     bytes[i] = char(i * 37 + 11);
-  char copy[sizeof bytes];
-  std::memcpy(copy, bytes, sizeof bytes);
-  char* data = bytes;
-  host.record.parameters = &data;
-  host.Call(filterSelectorPrepare);
-  EXPECT_EQ(Handle{host.record.parameters}, Handle{&data});
-  EXPECT_EQ(std::memcmp(bytes, copy, sizeof bytes), 0);
+  int16 stored = 0;
+  std::memcpy(&stored, bytes + offsetof(TintParameters, stripRows), sizeof stored);
+  ASSERT_GT(stored, 0);
+  ASSERT_LT(stored, 6000) << "the plan must have room to grow";
+  char copy[sizeof(TintParameters)];
+  std::memcpy(copy, bytes, sizeof copy);
+  host.record.parameters = kept;
+
+  EXPECT_EQ(host.Call(filterSelectorPrepare), noErr);
+  EXPECT_EQ(Handle{host.record.parameters}, kept);
+  EXPECT_EQ(GetParameters(&host.record)->stripRows, 6000);
+  std::memcpy(copy + offsetof(TintParameters, stripRows),
+              bytes + offsetof(TintParameters, stripRows), sizeof(int16));
+  EXPECT_EQ(std::memcmp(bytes, copy, sizeof copy), 0);
+  EXPECT_EQ(host.record.maxSpace, 6000 * 7 * 10);
 }
 
 } // namespace

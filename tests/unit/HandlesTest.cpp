@@ -5,6 +5,7 @@
 
 #include "SimulatedHost.h"
 #include "host/Handles.h"
+#include "host/SystemMemory.h"
 #include "host/SystemMemoryNative.h"
 
 namespace {
@@ -53,9 +54,8 @@ TEST(FallbackHandles, GiveZeroedDataAndTheMark) {
   std::memcpy(&data, h, sizeof data);
   EXPECT_EQ(data, static_cast<void*>(*h));
   // The operating system measures the data block at the size asked for.
-  int32 size = 0;
-  EXPECT_TRUE(MeasureFallbackHandle(h, &size));
-  EXPECT_EQ(size, 40);
+  ASSERT_TRUE(IsFallbackHandle(h));
+  EXPECT_EQ(FallbackHandleSize(h), 40);
   // Locking gives the address that reading through the handle gives; unlocking changes nothing.
   EXPECT_EQ(LockPluginHandle(nullptr, h, true), *h);
   UnlockPluginHandle(nullptr, h);
@@ -107,42 +107,88 @@ TEST(FallbackHandles, ForeignHandlesAreNotFreed) {
   EXPECT_EQ(lastMemError, noErr);
 }
 
-TEST(FallbackHandles, OnlyTheirOwnAreMeasured) {
+TEST(FallbackHandles, AreKnownByWhatTheSystemSaysOfThem) {
+  // A foreign handle, null, and a host handle whose first word points at a block of
+  // the system's own: none is the fallback's.
   char data[16] = {};
   char* word = data;
-  int32 size = -7;
-  EXPECT_FALSE(MeasureFallbackHandle(&word, &size));
-  EXPECT_FALSE(MeasureFallbackHandle(nullptr, &size));
-  EXPECT_EQ(size, -7);
+  EXPECT_FALSE(IsFallbackHandle(&word));
+  EXPECT_FALSE(IsFallbackHandle(nullptr));
+  void* systemBlock = AllocateLockedSystemMemory(40);
+  void* hostHandle[2] = {systemBlock, reinterpret_cast<void*>(uintptr_t(kFallbackHandleMark))};
+  EXPECT_FALSE(IsFallbackHandle(reinterpret_cast<Handle>(hostHandle)));
+  // A system block of the master block's size without the mark is not one either.
+  auto* unmarked =
+      static_cast<FallbackMasterBlock*>(AllocateLockedSystemMemory(sizeof(FallbackMasterBlock)));
+  unmarked->data = systemBlock;
+  EXPECT_FALSE(IsFallbackHandle(reinterpret_cast<Handle>(unmarked)));
+  // Made by another load of the library, which kept no list of it: the blocks alone
+  // make it one of the fallback's (what an earlier load left in `parameters`).
+  unmarked->mark = kFallbackHandleMark;
+  ASSERT_TRUE(IsFallbackHandle(reinterpret_cast<Handle>(unmarked)));
+  EXPECT_EQ(FallbackHandleSize(reinterpret_cast<Handle>(unmarked)), 40);
+  const long before = LiveSystemMemoryBlocks();
+  DisposePluginHandle(nullptr, reinterpret_cast<Handle>(unmarked));
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before - 2);
+
   Handle own = NewPluginHandle(nullptr, 0);
-  EXPECT_TRUE(MeasureFallbackHandle(own, &size));
-  EXPECT_EQ(size, 1); // a block of 0 bytes is allocated as one
+  ASSERT_TRUE(IsFallbackHandle(own));
+  EXPECT_EQ(FallbackHandleSize(own), 1); // a block of 0 bytes is allocated as one
   DisposePluginHandle(nullptr, own);
-  EXPECT_FALSE(MeasureFallbackHandle(own, &size));
+  EXPECT_FALSE(IsFallbackHandle(own));
 }
 
-TEST(HostHandleSize, NeedsOnlyTheProceduresUpToGetSize) {
+TEST(FallbackHandles, GoBackToTheFallbackWhateverTheSuiteIsNow) {
+  // Made while the host offered no usable suite, used once it does: the host's
+  // procedures never see the system's blocks.
+  SimulatedHost host;
+  const long before = LiveSystemMemoryBlocks();
+  Handle h = NewPluginHandle(nullptr, 24);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(LockPluginHandle(&host.procs, h, true), *h);
+  UnlockPluginHandle(&host.procs, h);
+  DisposePluginHandle(&host.procs, h);
+  EXPECT_EQ(host.lockCalls + host.unlockCalls + host.disposeCalls, 0);
+  EXPECT_EQ(LiveSystemMemoryBlocks(), before);
+  // A host handle without a usable suite cannot be locked by anyone.
+  Handle hostMade = host.procs.newProc(8);
+  EXPECT_EQ(LockPluginHandle(nullptr, hostMade, true), nullptr);
+  host.procs.disposeProc(hostMade);
+}
+
+TEST(HostHandles, AreMeasuredAndReleasedUnderOneRule) {
+  // Version 1 or later, a count that reaches the procedure, the procedure present:
+  // the same rule for asking a size (third place) and giving a handle back (second).
   SimulatedHost host;
   host.reportSizes = true;
-  Handle h = host.procs.newProc(12);
   HandleProcs p = host.procs;
-  p.setSizeProc = nullptr;
+  p.setSizeProc = nullptr; // the suite fails the usability rule
   p.numHandleProcs = 3;
-  EXPECT_TRUE(HostCanTellHandleSize(&p));
-  EXPECT_EQ(HostHandleSize(&p, h), 12);
-  p.numHandleProcs = 2;
-  EXPECT_FALSE(HostCanTellHandleSize(&p));
-  p.numHandleProcs = 8;
+  Handle h = host.procs.newProc(12);
+  EXPECT_EQ(AskHostHandleSize(&p, h), 12);
   p.handleProcsVersion = 2;
-  EXPECT_FALSE(HostCanTellHandleSize(&p));
+  EXPECT_EQ(AskHostHandleSize(&p, h), 12);
+  p.numHandleProcs = 2; // the count stops before getSizeProc, not before disposeProc
+  const int calls = host.getSizeCalls;
+  EXPECT_EQ(AskHostHandleSize(&p, h), 0);
+  p.handleProcsVersion = 0;
+  p.numHandleProcs = 8;
+  EXPECT_EQ(AskHostHandleSize(&p, h), 0);
+  EXPECT_FALSE(ReleaseHostHandle(&p, h));
   p.handleProcsVersion = 1;
   p.getSizeProc = nullptr;
-  EXPECT_FALSE(HostCanTellHandleSize(&p));
-  const int calls = host.getSizeCalls;
-  EXPECT_EQ(HostHandleSize(&p, h), 0);
-  EXPECT_EQ(HostHandleSize(nullptr, h), 0);
+  EXPECT_EQ(AskHostHandleSize(&p, h), 0);
+  EXPECT_EQ(AskHostHandleSize(nullptr, h), 0);
   EXPECT_EQ(host.getSizeCalls, calls);
-  host.procs.disposeProc(h);
+  p.disposeProc = nullptr;
+  EXPECT_FALSE(ReleaseHostHandle(&p, h));
+  EXPECT_EQ(host.liveHandles, 1);
+  p = host.procs;
+  p.numHandleProcs = 2;
+  p.handleProcsVersion = 3;
+  EXPECT_TRUE(ReleaseHostHandle(&p, h));
+  EXPECT_EQ(host.liveHandles, 0);
+  EXPECT_FALSE(ReleaseHostHandle(&p, nullptr));
 }
 
 TEST(FallbackHandles, DisposingNullIsHarmless) {

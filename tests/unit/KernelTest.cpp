@@ -11,6 +11,7 @@
 #include "EngineTestSupport.h"
 #include "engine/ToneKernel.h"
 #include "engine/TonePlan.h"
+#include "reference/ToneBuffersReference.h"
 
 namespace {
 

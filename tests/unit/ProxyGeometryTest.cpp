@@ -112,6 +112,22 @@ TEST_F(ProxyTest, TheAreaIsClippedToTheImage) {
   EXPECT_EQ(host.record.filterRect, (Rect{-20, -10, 150, 140}));
 }
 
+TEST_F(ProxyTest, APreviewAreaWithoutExtentAsksForNoPixels) {
+  // A right or bottom of 0 or below is no width or height: the area is empty and
+  // lies on the image, never turned inside out past it.
+  for (int16 extent : {int16(0), int16(-1), int16(-400), int16(-32768)}) {
+    globals.previewRect = Rect{0, 0, extent, extent};
+    Compute(Rect{7, 91, 176, 98}, 12, 5, 5);
+    const Rect& f = host.record.filterRect;
+    EXPECT_EQ(f.top, f.bottom) << extent;
+    EXPECT_EQ(f.left, f.right) << extent;
+    EXPECT_GE(f.top, 7);
+    EXPECT_LE(f.bottom, 176);
+    EXPECT_GE(f.left, 91);
+    EXPECT_LE(f.right, 98);
+  }
+}
+
 TEST_F(ProxyTest, SecondCallWithoutRestoreTreatsTheAreaAsTheImage) {
   Compute(Rect{0, 0, 1000, 1500}, 1);
   const Rect first = host.record.filterRect;

@@ -50,8 +50,8 @@ int RunJob(const HostOptions& options, HostEnvironment& environment) {
   }
   if (options.hasRect) {
     const Rect& r = options.rect;
-    if (r.top < 0 || r.left < 0 || r.bottom > image.height || r.right > image.width ||
-        r.top > r.bottom || r.left > r.right) {
+    const bool past = r.top < 0 || r.left < 0 || r.bottom > image.height || r.right > image.width;
+    if ((past && !options.rectPastImage) || r.top > r.bottom || r.left > r.right) {
       std::fprintf(stderr, "%s: --rect %d,%d,%d,%d lies outside the %dx%d image\n", name, r.top,
                    r.left, r.bottom, r.right, image.width, image.height);
       return kExitHostFailure;

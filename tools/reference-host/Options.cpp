@@ -13,6 +13,8 @@ const char* const kUsage =
     "  --sample WxH          size of the built-in sample (default 1024x768)\n"
     "  --sample-alpha        give the built-in sample a transparency plane\n"
     "  --rect T,L,B,R        filter rectangle (default: whole image)\n"
+    "  --rect-past-image     let --rect reach past the image (its rows and columns\n"
+    "                        there are served as padding and not written back)\n"
     "  --max-space N         memory budget offered in maxSpace (default 67108864)\n"
     "  --about               call About first\n"
     "  --no-parameters       skip the Parameters selector\n"
@@ -127,6 +129,8 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions& o, std::str
       }
       o.hasRect = true;
       o.rect = Rect{int16(n[0]), int16(n[1]), int16(n[2]), int16(n[3])};
+    } else if (a == "--rect-past-image") {
+      o.rectPastImage = true;
     } else if (a == "--sample") {
       if (!value(v) || !Ints(v, n, 2) || n[0] < 1 || n[1] < 1 || n[0] > 30000 || n[1] > 30000) {
         error = "--sample wants WxH";

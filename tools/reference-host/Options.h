@@ -18,6 +18,7 @@ struct HostOptions {
   std::string dialogAgainScript; // for every dialog after the first; empty: the same script
   const HostProfile* profile = &StrictProfile();
   bool hasRect = false;
+  bool rectPastImage = false; // --rect may reach past the image (a host with another origin)
   Rect rect{};
   int32 maxSpace = 64 * 1024 * 1024;
   int runs = 1;

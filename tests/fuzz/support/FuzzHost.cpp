@@ -1,5 +1,7 @@
 #include "support/FuzzHost.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,6 +66,15 @@ FuzzHost::FuzzHost(FuzzedDataProvider& fuzz) {
     r.parameters = h;
   }
   nullDataAt_ = fuzz.ConsumeIntegralInRange<int>(-1, 3);
+  if (fuzz.ConsumeBool()) {
+    // An image that holds the filter rectangle, up to a few pixels more, as real
+    // hosts have it: requests past the rectangle are then findings.
+    r.imageSize.v = int16(std::max<int>(r.filterRect.bottom, 0) +
+                          fuzz.ConsumeIntegralInRange<int>(0, 3) * (r.filterRect.bottom < 32767));
+    r.imageSize.h = int16(std::max<int>(r.filterRect.right, 0) +
+                          fuzz.ConsumeIntegralInRange<int>(0, 3) * (r.filterRect.right < 32767));
+  }
+  hostFilterRect_ = r.filterRect;
 }
 
 FuzzHost::~FuzzHost() {
@@ -102,6 +113,28 @@ bool FuzzHost::RectanglesEmpty() const {
   return (r.bottom <= r.top || r.right <= r.left) && (i.bottom <= i.top || i.right <= i.left);
 }
 
+void FuzzHost::RefuseOverhang(const Rect& q, Fixed rate) const {
+  const Rect& f = hostFilterRect_;
+  const Point image = record->imageSize;
+  // Only a rectangle with pixels, lying in the image, is held to: an empty one still
+  // gets its one strip, and one outside the image is the host's own doing.
+  if (f.bottom <= f.top || f.right <= f.left) return;
+  if (f.top < 0 || f.left < 0 || f.bottom > image.v || f.right > image.h) return;
+  // A reduced request's pixel c covers image pixels c * scale up to (c + 1) * scale:
+  // its first pixel may start before the rectangle (the reduction rounds the
+  // rectangle's start down), its end may not pass the rectangle's.
+  const long scale = std::max<long>(rate / 65536, 1);
+  if (q.top < f.top / scale || q.left < f.left / scale || long(q.bottom) * scale > f.bottom ||
+      long(q.right) * scale > f.right) {
+    std::fprintf(stderr,
+                 "request %d,%d,%d,%d at rate %ld reaches past the filter rectangle "
+                 "%d,%d,%d,%d (image %dx%d)\n",
+                 q.top, q.left, q.bottom, q.right, scale, f.top, f.left, f.bottom, f.right, image.h,
+                 image.v);
+    std::abort();
+  }
+}
+
 OSErr FuzzHost::Serve() {
   FreeBuffers();
   FilterRecord& r = *record;
@@ -118,6 +151,7 @@ OSErr FuzzHost::Serve() {
     const long rows = long(s.rect.bottom) - s.rect.top;
     const long cols = long(s.rect.right) - s.rect.left;
     if (rows <= 0 || cols <= 0) continue; // nothing to deliver
+    RefuseOverhang(s.rect, r.inputRate);
     const long planes = long(s.hi) - s.lo + 1;
     OSErr refusal = noErr;
     if (s.lo < 0 || planes <= 0 || s.hi >= r.planes) refusal = paramErr;

@@ -2,7 +2,8 @@
 // handles and input and output buffers allocated at exactly the size asked for, so
 // that any access outside them is caught. Its handle suite may or may not tell
 // sizes, may hand out a handle without data, and may keep a parameter record of
-// any size.
+// any size. A request that reaches past the filter rectangle, where that lies in
+// the image, ends the run as a finding.
 #pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -56,4 +57,9 @@ private:
   static OSErr Advance();
   static OSErr Display(const PSPixelMap*, const VRect*, int32, int32, void*);
   void FreeBuffers();
+  // Ends the run as a finding when a request reaches past the host's filter
+  // rectangle while that rectangle lies in the image.
+  void RefuseOverhang(const Rect& request, Fixed rate) const;
+
+  Rect hostFilterRect_{}; // the filter rectangle as the host handed it over
 };

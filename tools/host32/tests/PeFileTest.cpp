@@ -118,11 +118,40 @@ TEST(PeFile, RefusesFilesThatAreNotExecutables) {
   EXPECT_FALSE(file.Parse(bytes, error));
 }
 
+uint32_t Get32(const std::vector<uint8_t>& b, std::size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
+}
+
+// Whether some resource data entry in the file's resource section (address and size,
+// wherever a damaged tree may have led the lookup) names exactly these bytes: the
+// resource must come from the offset that its entry gives, through the file's own
+// section table (or in the headers), not merely match a run of bytes found anywhere.
+bool NamedByADataEntry(const PeFile& file, const std::vector<uint8_t>& bytes,
+                       const std::vector<uint8_t>& data) {
+  for (std::size_t entry = kSectionRaw; entry + 8 <= bytes.size(); ++entry) {
+    const uint32_t rva = Get32(bytes, entry), size = Get32(bytes, entry + 4);
+    if (size != data.size()) continue;
+    // An address in the headers is its own file offset.
+    if (rva < file.SizeOfHeaders() && rva + std::size_t(size) <= bytes.size() &&
+        std::equal(data.begin(), data.end(), bytes.begin() + long(rva)))
+      return true;
+    for (const PeSection& s : file.Sections()) {
+      if (rva < s.virtualAddress || rva - s.virtualAddress >= s.rawSize) continue;
+      const std::size_t at = std::size_t(rva - s.virtualAddress) + s.rawOffset;
+      if (at + size <= bytes.size() &&
+          std::equal(data.begin(), data.end(), bytes.begin() + long(at)))
+        return true;
+    }
+  }
+  return false;
+}
+
 // Every shortened file and every byte of the headers and the resource tree set to
 // 0xFF, 0x00 or 0x80: parsing and lookups give "no resource" or bytes that the file
 // holds, never anything from outside it (AddressSanitizer sees any read past it).
-// A resource found must be a run of the file's own bytes; a file cut before the
-// end of a resource's data cannot give that resource.
+// A resource found must be the bytes that one of the file's data entries names; a
+// file cut before the end of a resource's data cannot give that resource.
 TEST(PeFile, DamagedFilesNeverReadOutsideTheirBytes) {
   const std::vector<uint8_t> good = MakeLibrary(true);
   constexpr std::size_t kPiplEnd = kSectionRaw + 0x140 + 4; // where "pipl" ends
@@ -140,8 +169,8 @@ TEST(PeFile, DamagedFilesNeverReadOutsideTheirBytes) {
       ++found;
       EXPECT_LE(data.size(), bytes.size()) << what;
       if (!data.empty()) {
-        EXPECT_NE(std::search(bytes.begin(), bytes.end(), data.begin(), data.end()), bytes.end())
-            << what << ": the resource's bytes are not the file's";
+        EXPECT_TRUE(NamedByADataEntry(file, bytes, data))
+            << what << ": the resource's bytes are not the ones a data entry of the file names";
       }
     }
   };

@@ -207,6 +207,7 @@ TEST(Options, ParsesTheCommandLine) {
   EXPECT_TRUE(o.hasRect);
   EXPECT_EQ(o.rect.top, 1);
   EXPECT_EQ(o.rect.right, 40);
+  EXPECT_FALSE(o.rectPastImage);
   EXPECT_EQ(o.pick[2], 3);
   EXPECT_EQ(o.playInfo, plugInDialogSilent);
   EXPECT_EQ(o.runs, 2);
