@@ -257,7 +257,7 @@ def check(jobs, outcomes):
         rows[(job["profile"], job["scenario"])] = "%s / %s / %s" % (result, pixels, leaks)
     names = [s[0] for s in scenarios()]
     lines = ["| profile | " + " | ".join(names) + " |", "|---" * (len(names) + 1) + "|"]
-    for profile in [p for p in PROFILES if any(job["profile"] == p for job in jobs)]:
+    for profile in [p for p in PROFILES if all((p, n) in rows for n in names)]:
         lines.append("| %s | " % profile + " | ".join(rows[(profile, n)] for n in names) + " |")
     if ("pdn", "opening-offset") in rows:
         lines.append("")
