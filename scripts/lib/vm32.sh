@@ -1,4 +1,4 @@
-# The "vm" route of the 32-bit file: the sid root's Wine 10 inside a full-system
+# The "vm" route of the 32-bit file (needs scripts/lib/wine10.sh sourced first): the sid root's Wine 10 inside a full-system
 # emulated machine, for machines whose kernel refuses 32-bit code in a 64-bit
 # process (Wine's WoW64 makes exactly that far jump, so there every 32-bit
 # Windows program dies on its first instruction). Inside a guest kernel of our
@@ -120,28 +120,14 @@ vm32_launch() {
   # A file to hand out in bulk (the prefix) goes through a raw disk: 9p is slow.
   [ -f "$spool/disk.img" ] && vng+=(--disk "$spool/disk.img")
   vng+=(--exec "$(printf '%q ' /bin/bash "$vm32_checkout/scripts/lib/vm32-guest.sh" "$spool" "$vm32_prefix" $mode)")
-  # virtiofsd shares only a mount point: the root is bind-mounted onto itself.
-  # The shared folders are bind-mounted into it at their own paths. All of it
-  # lives in a private mount namespace and vanishes with the launcher. vng's
-  # output goes through a pipe: qemu's two streams written straight to one
-  # file overwrite each other.
+  # The root, bind-mounted onto itself, with the shared folders at their own
+  # paths, in a private mount namespace that vanishes with the launcher. vng's
+  # output goes through a pipe: qemu's two streams written straight to one file
+  # overwrite each other.
   (
-    unshare --mount --propagation private -- /bin/bash -c '
-      set -e
-      root=$1 count=$2
-      shift 2
-      mount --bind "$root" "$root"
-      mount --rbind /dev "$root/dev"
-      mount --rbind /proc "$root/proc"
-      mount --rbind /sys "$root/sys"
-      while [ "$count" -gt 0 ]; do
-        mkdir -p "$root$1"
-        mount --bind "$1" "$root$1"
-        shift
-        count=$((count - 1))
-      done
-      exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb "$@"
-    ' vm32 "$vm32_root" "${#shares[@]}" "${shares[@]}" "${vng[@]}" </dev/null 2>&1 | cat >"$spool/console"
+    wine10_chroot "$vm32_root" self "${shares[@]}" -- \
+      PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb "${vng[@]}" </dev/null 2>&1 |
+      cat >"$spool/console"
   ) &
   echo $! >"$spool/launcher.pid"
 }

@@ -31,11 +31,43 @@ wine10_show() { # wine10_show PATH: make PATH (a folder or a file's folder) visi
   wine10_visible+=("$d")
 }
 
-# wine10_exec COMMAND...: runs COMMAND inside the root, in a private mount
-# namespace that holds /dev, /proc, /sys, /tmp (X sockets, Wine's server
-# sockets) and every folder given to wine10_show; the mounts vanish with the
-# namespace's last process. The environment is rebuilt from a short list, so
-# the host's own variables (paths to its libraries) cannot reach sid's programs.
+# wine10_chroot ROOT MODE DIR... -- ARG...: runs `env -i ARG...` inside ROOT in
+# a private mount namespace that holds /dev, /proc, /sys and each DIR at its own
+# path; the mounts vanish with the namespace's last process. MODE "tmp" also
+# shares /tmp (X sockets, Wine's server sockets); "self" first binds ROOT onto
+# itself (virtiofsd shares only a mount point).
+wine10_chroot() {
+  local root=$1 mode=$2
+  local -a dirs=()
+  shift 2
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do
+    dirs+=("$1")
+    shift
+  done
+  shift
+  unshare --mount --propagation private -- /bin/bash -c '
+    set -e
+    root=$1 mode=$2 count=$3
+    shift 3
+    if [ "$mode" = self ]; then mount --bind "$root" "$root"; fi
+    mount --rbind /dev "$root/dev"
+    mount --rbind /proc "$root/proc"
+    mount --rbind /sys "$root/sys"
+    if [ "$mode" = tmp ]; then mount --bind /tmp "$root/tmp"; fi
+    while [ "$count" -gt 0 ]; do
+      mkdir -p "$root$1"
+      mount --bind "$1" "$root$1"
+      shift
+      count=$((count - 1))
+    done
+    exec chroot "$root" /usr/bin/env -i "$@"
+  ' wine10 "$root" "$mode" "${#dirs[@]}" "${dirs[@]}" "$@"
+}
+
+# wine10_exec COMMAND...: runs COMMAND inside the Wine 10 root, with /tmp and
+# every folder given to wine10_show. The environment is rebuilt from a short
+# list, so the host's own variables (paths to its libraries) cannot reach sid's
+# programs.
 wine10_exec() {
   local envs=(PATH=/usr/bin:/bin HOME=/root "XDG_RUNTIME_DIR=$wine10_xdg")
   local name
@@ -44,22 +76,7 @@ wine10_exec() {
     [ -n "${!name+x}" ] && envs+=("$name=${!name}")
   done
   wine10_show "$PWD"
-  unshare --mount --propagation private -- /bin/bash -c '
-    set -e
-    root=$1 cwd=$2 count=$3
-    shift 3
-    mount --rbind /dev "$root/dev"
-    mount --rbind /proc "$root/proc"
-    mount --rbind /sys "$root/sys"
-    mount --bind /tmp "$root/tmp"
-    while [ "$count" -gt 0 ]; do
-      mkdir -p "$root$1"
-      mount --bind "$1" "$root$1"
-      shift
-      count=$((count - 1))
-    done
-    exec chroot "$root" /usr/bin/env -i "$@"
-  ' wine10 "$wine10_root" "$PWD" "${#wine10_visible[@]}" "${wine10_visible[@]}" \
+  wine10_chroot "$wine10_root" tmp "${wine10_visible[@]}" -- \
     "${envs[@]}" /bin/sh -c 'cd "$0" && exec "$@"' "$PWD" "$@"
 }
 

@@ -41,6 +41,16 @@ W, H = 61, 37
 TONE = (200, 30, 117)
 CHOOSE = "r=%d;g=%d;b=%d;check=rgb;ok" % TONE
 PROFILES = ["strict", "pdn", "pspi", "pspihost", "irfanview", "photoplus", "modern", "modern-reload"]
+# On the vm route (an emulated machine, TINTARA_VM32_SPOOL set by the stage) the
+# 32-bit file's jobs are many times slower: there it runs two profiles, the
+# strictest and the one that reloads the plug-in; the native route runs them all.
+VM_PROFILES = ["strict", "modern-reload"]
+
+
+def profiles_for(file_label):
+    if file_label == "x86" and os.environ.get("TINTARA_VM32_SPOOL"):
+        return VM_PROFILES
+    return PROFILES
 # Hosts that hand the plug-in's record back on a repeat, so that the repeat
 # applies the settings of the first run. GIMP's bridge keeps the record as it was
 # right after Parameters (before the dialog chose anything); IrfanView and the
@@ -77,7 +87,7 @@ def scenarios():
 
 def plan(work, plugin, file_label):
     jobs = []
-    for profile in PROFILES:
+    for profile in profiles_for(file_label):
         for name, options, expected, times, rect in scenarios():
             label = "%s-%s-%s" % (file_label, profile, name)
             before = os.path.join(work, label + ".before.png")
@@ -247,7 +257,7 @@ def check(jobs, outcomes):
         rows[(job["profile"], job["scenario"])] = "%s / %s / %s" % (result, pixels, leaks)
     names = [s[0] for s in scenarios()]
     lines = ["| profile | " + " | ".join(names) + " |", "|---" * (len(names) + 1) + "|"]
-    for profile in PROFILES:
+    for profile in [p for p in PROFILES if all((p, n) in rows for n in names)]:
         lines.append("| %s | " % profile + " | ".join(rows[(profile, n)] for n in names) + " |")
     if ("pdn", "opening-offset") in rows:
         lines.append("")
@@ -291,7 +301,9 @@ def trace_lines(path):
 def same_as(first, jobs, outcomes, first_outcomes):
     """Each job against the first file's job of the same profile and scenario."""
     failures = []
-    for mine, theirs in zip(jobs, first):
+    first_by_case = {(job["profile"], job["scenario"]): job for job in first}
+    for mine in jobs:
+        theirs = first_by_case[(mine["profile"], mine["scenario"])]
         label = "%s against %s" % (mine["label"], theirs["label"])
         a, b = outcomes.get(mine["label"], {}), first_outcomes.get(theirs["label"], {})
         for what in ("result", "leaked", "failure"):
@@ -322,6 +334,9 @@ def main():
     for host, plugin_file in zip(pairs[::2], pairs[1::2]):
         file_label = machine_label(plugin_file)
         jobs = plan(work, plugin_file, file_label)
+        if profiles_for(file_label) != PROFILES:
+            print("%s file on the vm route: profiles %s only; every profile runs on the native route" % (
+                file_label, ", ".join(profiles_for(file_label))))
         with open(os.path.join(work, file_label + "-jobs.json"), "w") as f:
             json.dump(jobs, f, indent=1)
         command = ["timeout", "--kill-after=10", "600", wine_run, host]
