@@ -68,11 +68,13 @@ shares=$(bash -c 'source scripts/lib/vm32.sh; vm32_shares "$@"' shares "$work/a/
 check "shared folders" "$(printf '%s\n' "$root" /tmp | sort | tr '\n' ' ')" "$shares"
 
 # No route: scripts/wine-run refuses a 32-bit program with status 77 and names
-# the job, without touching any Wine.
+# the job, without touching any Wine. Neither route is there, whichever the
+# caller's environment forces.
 printf 'MZ' >"$work/prog32.exe"
 head -c 58 /dev/zero >>"$work/prog32.exe"
 printf '\x40\x00\x00\x00PE\x00\x00\x4c\x01' >>"$work/prog32.exe"
-TINTARA_WINE10_ROOT="$work/nowhere/sid-root" TINTARA_NOT_RUN_LOG="$work/not-run.txt" \
+env -u TINTARA_VM32_SPOOL TINTARA_WINE10_ROOT="$work/nowhere/sid-root" \
+  TINTARA_VM32_ROOT="$work/nowhere/vm-root" TINTARA_NOT_RUN_LOG="$work/not-run.txt" \
   scripts/wine-run "$work/prog32.exe" --about 2>"$work/err"
 check "wine-run without a route" 77 "$?"
 check "the job it could not run" "$work/prog32.exe --about" "$(cat "$work/not-run.txt" 2>/dev/null)"
