@@ -100,9 +100,13 @@ batch() { # batch TARGET: the jobs of one file, in its folder
       --descriptor-out "$w/replayed.txt" --out "$w/replay.png"
     job pdn --profile pdn --dialog "\"r=90;check=rg;ok\"" --out "$w/pdn.png"
     job irfanview --profile irfanview --dialog "\"r=200;g=20;ok\"" --out "$w/irfanview.png"
-    # Wine 10's heap keeps some KB more over a process's first 1000 to 2000 runs
-    # and then no more: a first job lets it settle, as in the leaks stage.
+    # Wine 10's heap keeps some KB more over a process's first few thousand runs
+    # and then no more; under emulation how many it takes varies from run to run
+    # (seen: settled within 2000 runs, and still 8 KB short after them). A first
+    # job lets it settle, and of the two measured jobs after it only the last is
+    # held to the allowance: a leak grows in both, the settling in the first only.
     echo "$plugin --sample 24x16 --no-parameters --quiet --runs 2000 --label settle"
+    echo "$plugin --sample 24x16 --no-parameters --quiet --runs $runs --report-memory --label leaks-first"
     echo "$plugin --sample 24x16 --no-parameters --quiet --runs $runs --report-memory --label leaks"
   } >"$w/jobs.txt"
   BOTH_TIMEOUT=600
@@ -125,7 +129,7 @@ cat "$work/arm64/summary.txt"
 alike() { # alike FILE: a summary or trace with what differs between the files made alike
   sed -E -e 's#build/(win64|arm64)/#build/FILE/#g; s#/stage/(win64|arm64)/#/stage/FILE/#g' \
     -e 's/ 8664="[^"]*" wx86="[^"]*"//' -e 's/ time=[0-9.]+s / /; s/ after=[0-9]+ms$//' \
-    -e '/^tintara-host: (settle|leaks|memory) /d' -e "/'pnts' 'long' [0-9]+\$/d" -e 's/^(dialog appeared .*) rect=[0-9,-]+/\1/' "$1" |
+    -e '/^tintara-host: (settle|leaks-first|leaks|memory) /d' -e "/'pnts' 'long' [0-9]+\$/d" -e 's/^(dialog appeared .*) rect=[0-9,-]+/\1/' "$1" |
     awk '!(/^displayPixels / && $0 == last) { print } { last = $0 }'
 }
 for f in before3.png p3.png s4row.png main.png zoompan.png record.png replay.png pdn.png irfanview.png \
@@ -153,18 +157,25 @@ grep -q '^tintara-host: sa .*result=-128 .*leaked=0' "$work/arm64/summary.txt" |
 import re, sys
 runs = int(sys.argv[3])
 def figures(path):
+    """The memory reports of the measured jobs, in order."""
+    found = []
     for line in open(path):
         m = re.search(r"memory runs=(\d+) handlesAfterFirst=(\d+) handlesAfterLast=(\d+) "
                       r"committedAfterFirst=(\d+) committedAfterLast=(\d+) committedPeak=\d+ "
                       r"heapAfterFirst=(\d+) heapAfterLast=(\d+)", line)
         if m:
-            return list(map(int, m.groups()))
-    sys.exit("FAIL: no memory report in " + path)
-done, h1, hn, c1, cn, u1, un = figures(sys.argv[1])
-print("arm64: runs=%d handles %d -> %d, committed %+d bytes, heap %+d bytes" % (done, h1, hn, cn - c1, un - u1))
+            found.append(list(map(int, m.groups())))
+    if len(found) != 2:
+        sys.exit("FAIL: %d memory reports in %s, expected 2" % (len(found), path))
+    return found
+reports = figures(sys.argv[1])
+for label, (done, h1, hn, c1, cn, u1, un) in zip(("first", "last"), reports):
+    print("arm64 (%s measured job): runs=%d handles %d -> %d, committed %+d bytes, heap %+d bytes"
+          % (label, done, h1, hn, cn - c1, un - u1))
+done, h1, hn, c1, cn, u1, un = reports[-1]
 if done != runs or hn > h1 or cn - c1 > 16 * 1024 or un - u1 > 4 * 1024:
     sys.exit("FAIL: the ARM64 file's handles or memory grew over the runs")
-if figures(sys.argv[2])[:3] != [done, h1, hn]:
+if figures(sys.argv[2])[-1][:3] != [done, h1, hn]:
     sys.exit("FAIL: the files differ in runs done or live handles")
 PY
 echo "arm64 passed ($(($(date +%s) - started)) s)"
